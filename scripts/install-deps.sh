@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing need,
+# asking apt only for what is missing. Run as root (or with sudo available).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(
+  build-essential cmake pkg-config
+  libsdl2-dev libstb-dev libgl-dev libgl1-mesa-dri libegl-mesa0
+  libgtest-dev
+  libvorbis-dev
+  xvfb xauth xdotool imagemagick x11-utils
+  sox libsox-fmt-all
+  python3 python3-pil python3-numpy
+  fonts-yanone-kaffeesatz fonts-oldstandard fonts-dejavu-core
+)
+for list in scripts/content-packages.txt scripts/music-packages.txt; do
+  [ -f "$list" ] && while read -r name; do
+    [ -n "$name" ] && packages+=("$name")
+  done < <(grep -v '^\s*#' "$list")
+done
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [ "$status" = "install ok installed" ] || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

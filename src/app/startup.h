@@ -1,0 +1,28 @@
+// Start-up: builds everything the show needs in one fixed order and stops at
+// the first failure, after the failure has been shown. Main thread.
+#pragma once
+#include <cstdint>
+
+#include "app/gl_entry_points.h"
+
+struct StartOptions {
+  // 0 x 0: the primary display's size. Otherwise the output size to use
+  // (the capture tool renders at a chosen size).
+  int32_t outputWidth = 0;
+  int32_t outputHeight = 0;
+  GlLookup glLookup = nullptr;  // null: the platform's loader
+  // The single-instance guard; null skips it (the capture tool runs beside
+  // a playing show).
+  const char* instanceGuard = "pelwgl";
+};
+
+// Guard, window, context and GL entry points; the window stays hidden.
+// false on failure (a missing entry point has shown its own two boxes).
+bool CreateWindowAndContext(const StartOptions& options);
+
+// Shows the window over the whole output and sets the window size, the
+// aspect ratio and the viewport.
+void SwitchToFullscreen();
+
+// The whole start-up up to the main loop: true when the show can run.
+bool StartShow(const StartOptions& options);

@@ -1,0 +1,89 @@
+// The director's pure logic: the timeline, the per-pass brightness and show
+// time, the film frame number and the per-film-frame random state. No GL
+// calls; the GL side (director.cpp) carries out the plan made here.
+// Main thread only.
+#pragma once
+#include <cstdint>
+
+#include "app/gl_entry_points.h"
+
+inline constexpr int kFilmFramesPerSecond = 16;
+inline constexpr double kShowEnd = 131.0;
+inline constexpr double kFadeOutStart = 129.0;
+
+// The projection parameters of one film frame. All zero before the first.
+struct FilmFrameState {
+  GLuint sceneTexture;    // a title card; 0 projects the scene target
+  GLuint scratchTexture;  // one of the four scratch overlays
+  float sceneScale[2];
+  float sceneOffset[2];
+  float scratchScale[2];
+  float scratchOffset[2];
+};
+
+enum class SceneAction {
+  kWhiteFadeIn,   // white clear, then the fade-in factor
+  kFilmWriting,   // the hand-written title, one band per film frame
+  kTitleCard,
+  kStarTunnel,
+  kPlanes,
+  kBrickTunnel,
+  kMetaballs,
+  kCube,
+  kTexturedCube,
+  kScreenZoom,
+  kWhiteBurnOut,  // white clear, then brightness times the show time
+};
+
+struct TimelineSection {
+  int from, to;  // whole seconds, [from, to)
+  SceneAction action;
+  int image;     // texture index for title cards
+  float tRate, vRate;  // brick tunnel arguments
+};
+inline constexpr int kSectionCount = 28;
+extern const TimelineSection Timeline[kSectionCount];
+
+// The section whose [from, to) holds directorTime, testing in order; null
+// when none does (131 s or later, or no value).
+const TimelineSection* FindSection(double directorTime);
+
+// Flicker from a ShowLcg u: a blend from 0.9 towards 1.1 in single precision.
+double FlickerBrightness(double u);
+
+// The show time seen by the timeline, with the fade-out from 129 s on.
+struct DirectorClock {
+  bool valid;           // false past 131 s, where the fade-out has no value
+  double directorTime;  // DemoTime before 129 s, 129 + f from then on
+  double fade;          // brightness factor of the fade-in and fade-out
+};
+DirectorClock ComputeDirectorClock(double demoTime);
+
+// DirectorTime x 16 truncated; 0 when the clock has no value.
+int32_t FilmFrameNumber(const DirectorClock& clock);
+
+// Draws a new film frame's state (five ShowLcg and three ShowRand draws) and
+// returns its brightness, in [0.5, 0.9). scratchTextures: the four overlays.
+double DrawFilmFrameState(FilmFrameState* state, uint32_t* lcg, uint32_t* rand,
+                          double aspectRatio, const GLuint scratchTextures[4]);
+
+// The film-writing card: band n = frameIndex - start of the section's first
+// frame, one 1/32 band of the texture, without weave.
+void ApplyFilmWritingCard(FilmFrameState* state, int32_t* startFrame, int32_t frameIndex,
+                          double aspectRatio, GLuint texture);
+
+struct DirectorState {
+  int32_t FilmFrameIndex;
+  int32_t FilmWritingStartFrame;  // 0: not yet taken
+  FilmFrameState frame;
+};
+
+// What one pass does, decided without GL.
+struct PassPlan {
+  bool newFilmFrame;
+  bool postQuit;                   // the timeline has ended
+  const TimelineSection* section;  // drawn when newFilmFrame; null: none
+  double brightness;               // for the projector pass
+};
+PassPlan PlanShowPass(DirectorState* director, uint32_t* lcg, uint32_t* rand, double demoTime,
+                      double aspectRatio, const GLuint textures[24]);

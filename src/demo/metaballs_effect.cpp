@@ -1,0 +1,28 @@
+// Metaballs: 16 centres on closed paths, program metaballs over the
+// fullscreen quad. No texture, no clear.
+#include <cmath>
+
+#include "app/show_state.h"
+#include "demo/effects.h"
+#include "resources/geometry.h"
+#include "resources/shader_library.h"
+
+void ComputeBallPositions(const float motion[64], double demoTime, float positions[32]) {
+  for (int ball = 0; ball < 16; ++ball) {
+    const float* m = motion + 4 * ball;
+    positions[2 * ball] = static_cast<float>(std::cos(m[0] + demoTime) * m[1]);
+    positions[2 * ball + 1] = static_cast<float>(std::sin(m[2] + demoTime) * m[3]);
+  }
+}
+
+void MetaballsEffect() {
+  ComputeBallPositions(BallMotionTable, DemoTime, BallPositions);
+  const int p = kProgramMetaballs;
+  gl.glUseProgram(ProgramTable[p]);
+  gl.glUniform1f(UniformLocation(p, "t"), 70.0f);
+  gl.glUniform2fv(UniformLocation(p, "p"), 16, BallPositions);
+  // 4:3, the shape of the scene target.
+  gl.glUniform2f(UniformLocation(p, "qs"), 4.0f / 3.0f, 1.0f);
+  gl.glUniform2f(UniformLocation(p, "qb"), 0.0f, 0.0f);
+  DrawFullscreenQuad();
+}

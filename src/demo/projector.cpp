@@ -1,0 +1,32 @@
+// Projector pass: three texture units, ten uniforms, one quad.
+#include "demo/projector.h"
+
+#include "app/show_state.h"
+#include "resources/geometry.h"
+#include "resources/shader_library.h"
+#include "resources/texture_set.h"
+
+void ProjectorPass(const FilmFrameState& state, double brightness) {
+  gl.glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, TextureTable[kImageFrame]);
+  gl.glActiveTexture(GL_TEXTURE1);
+  glBindTexture(GL_TEXTURE_2D, state.sceneTexture ? state.sceneTexture : SceneTarget.colourTexture);
+  gl.glActiveTexture(GL_TEXTURE2);
+  glBindTexture(GL_TEXTURE_2D, state.scratchTexture);
+
+  const int p = kProgramProjector;
+  gl.glUseProgram(ProgramTable[p]);
+  gl.glUniform1i(UniformLocation(p, "T"), 0);
+  gl.glUniform1i(UniformLocation(p, "F"), 1);
+  gl.glUniform1i(UniformLocation(p, "U"), 2);
+  // The gate covers its full height and 0.375 x aspect either side of the
+  // centre, so a 4:3 picture keeps its shape on any screen.
+  gl.glUniform2f(UniformLocation(p, "ts"), static_cast<float>(AspectRatio * 0.5 * 3.0 * 0.25), 0.5f);
+  gl.glUniform2f(UniformLocation(p, "tb"), 0.5f, 0.5f);
+  gl.glUniform2f(UniformLocation(p, "qs"), state.sceneScale[0], state.sceneScale[1]);
+  gl.glUniform2f(UniformLocation(p, "qb"), state.sceneOffset[0], state.sceneOffset[1]);
+  gl.glUniform2f(UniformLocation(p, "us"), state.scratchScale[0], state.scratchScale[1]);
+  gl.glUniform2f(UniformLocation(p, "ub"), state.scratchOffset[0], state.scratchOffset[1]);
+  gl.glUniform1f(UniformLocation(p, "r"), static_cast<float>(brightness));
+  DrawFullscreenQuad();
+}

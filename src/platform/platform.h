@@ -1,0 +1,59 @@
+// The platform layer: the few operating-system services the show needs, in
+// plain functions. Everything here runs on the main thread. This header and
+// its implementation are the only places that know SDL; the rest of the
+// program sees no SDL type.
+#pragma once
+#include <cstdint>
+
+// Single-instance guard, per user, released by the kernel when the process
+// ends however it ends. Returns false when another live process holds it.
+bool PlatformAcquireInstanceGuard(const char* name);
+
+// Creates the hidden, borderless, topmost window with a double-buffered RGBA8
+// colour buffer (no depth, no stencil) and an OpenGL 3.0+ compatibility
+// context, current on this thread. Refuses a headless video driver unless it
+// was asked for explicitly (SDL_VIDEODRIVER). false on any failure; the cause
+// goes to stderr.
+bool PlatformCreateWindow();
+
+// The desktop size of the primary display, in pixels.
+void PlatformScreenSize(int32_t* width, int32_t* height);
+
+// Shows the window borderless over the whole primary display at its current
+// resolution; the display mode is not changed.
+void PlatformShowFullscreen(int32_t width, int32_t height);
+
+// GL function lookup for the current context. The name
+// kPlatformSwapIntervalName resolves to the swap-interval control, an
+// int (*)(int) that returns 0 on success. Note: the underlying loader may
+// return non-null even for names it does not know.
+void* PlatformGlProcAddress(const char* name);
+inline constexpr const char* kPlatformSwapIntervalName = "SDL_GL_SetSwapInterval";
+
+// The context's version as reported by the driver (e.g. 4.5 -> 4, 5).
+void PlatformGlContextVersion(int* major, int* minor);
+
+void PlatformHideCursor();
+void PlatformSwapBuffers();
+
+// Shows an OK-only message box with no owner window and writes
+// "caption: text" to stderr. caption may be null for the default caption
+// "Error". A box that cannot be shown is skipped; this never crashes.
+void PlatformShowMessage(const char* caption, const char* text);
+
+// Monotonic counter and its frequency in counts per second (>= 1 MHz).
+uint64_t PlatformClockCounter();
+uint64_t PlatformClockFrequency();
+
+// Posts the quit request with an exit code. The next PlatformPumpEvents
+// removes it.
+void PlatformPostQuit(int exitCode);
+
+// Handles every queued window event. Closing the window posts quit with 0.
+// Returns true when this pump removed a quit request; *exitCode is then its
+// code and left unchanged otherwise.
+bool PlatformPumpEvents(int* exitCode);
+
+// True when Escape is held now or was pressed since the previous call.
+bool PlatformEscapePressed();
+

@@ -1,0 +1,156 @@
+// SDL2 backend of the window, GL context, events, clock and message boxes.
+// Main thread only. Failures are reported on stderr and as false results;
+// nothing here aborts the process.
+#include "platform/platform.h"
+
+#include <SDL.h>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+SDL_Window* window = nullptr;
+SDL_GLContext context = nullptr;
+bool quitPosted = false;
+int quitCode = 0;
+bool escapeLatched = false;
+
+bool VideoDriverIsHeadless(const char* driver) {
+  return driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+}
+
+void HandleWindowEvent(const SDL_WindowEvent& event) {
+  // Focus changes must neither pause nor end the show; closing ends it.
+  if (event.event == SDL_WINDOWEVENT_CLOSE) PlatformPostQuit(0);
+}
+
+}  // namespace
+
+bool PlatformCreateWindow() {
+  // Keep the show on screen when another application takes the focus, and
+  // keep the screen saver and display power saving away while it runs.
+  SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+    std::fprintf(stderr, "video: %s\n", SDL_GetError());
+    return false;
+  }
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const char* requested = std::getenv("SDL_VIDEODRIVER");
+  if (VideoDriverIsHeadless(driver) && !(requested && *requested)) {
+    std::fprintf(stderr, "video: no display (SDL fell back to '%s')\n", driver);
+    return false;
+  }
+  SDL_DisableScreenSaver();
+
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+
+  const Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS |
+                       SDL_WINDOW_ALWAYS_ON_TOP;
+  // The size is set by the fullscreen switch; 1 x 1 keeps drivers happy.
+  window = SDL_CreateWindow("NITRATE", 0, 0, 1, 1, flags);
+  if (!window) {
+    std::fprintf(stderr, "video: %s\n", SDL_GetError());
+    return false;
+  }
+  context = SDL_GL_CreateContext(window);
+  if (!context) {
+    std::fprintf(stderr, "video: %s\n", SDL_GetError());
+    return false;
+  }
+  SDL_GL_MakeCurrent(window, context);
+  return true;
+}
+
+void PlatformScreenSize(int32_t* width, int32_t* height) {
+  SDL_DisplayMode mode{};
+  if (SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 && mode.h > 0) {
+    *width = mode.w;
+    *height = mode.h;
+    return;
+  }
+  SDL_Rect bounds{0, 0, 640, 480};
+  SDL_GetDisplayBounds(0, &bounds);
+  *width = bounds.w;
+  *height = bounds.h;
+}
+
+void PlatformShowFullscreen(int32_t width, int32_t height) {
+  // Without a window manager a fullscreen-desktop request alone leaves the
+  // window at its created size, so place and size it ourselves as well.
+  SDL_SetWindowPosition(window, 0, 0);
+  SDL_SetWindowSize(window, width, height);
+  SDL_ShowWindow(window);
+  SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+  SDL_RaiseWindow(window);
+}
+
+void* PlatformGlProcAddress(const char* name) {
+  if (std::strcmp(name, kPlatformSwapIntervalName) == 0) {
+    return reinterpret_cast<void*>(&SDL_GL_SetSwapInterval);
+  }
+  return SDL_GL_GetProcAddress(name);
+}
+
+void PlatformGlContextVersion(int* major, int* minor) {
+  *major = 0;
+  *minor = 0;
+  SDL_GL_GetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, major);
+  SDL_GL_GetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, minor);
+}
+
+void PlatformHideCursor() { SDL_ShowCursor(SDL_DISABLE); }
+
+void PlatformSwapBuffers() { SDL_GL_SwapWindow(window); }
+
+void PlatformShowMessage(const char* caption, const char* text) {
+  const char* shownCaption = caption ? caption : "Error";
+  std::fprintf(stderr, "%s: %s\n", shownCaption, text ? text : "");
+  std::fflush(stderr);
+  // Fails quickly (and harmlessly) where there is no display to show it on.
+  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, shownCaption, text ? text : "", nullptr);
+}
+
+uint64_t PlatformClockCounter() { return SDL_GetPerformanceCounter(); }
+uint64_t PlatformClockFrequency() { return SDL_GetPerformanceFrequency(); }
+
+void PlatformPostQuit(int exitCode) {
+  if (!quitPosted) quitCode = exitCode;
+  quitPosted = true;
+}
+
+bool PlatformPumpEvents(int* exitCode) {
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) {
+    switch (event.type) {
+      case SDL_QUIT: PlatformPostQuit(0); break;
+      case SDL_WINDOWEVENT: HandleWindowEvent(event.window); break;
+      case SDL_KEYDOWN:
+        if (event.key.keysym.sym == SDLK_ESCAPE) escapeLatched = true;
+        break;
+      default: break;
+    }
+  }
+  if (!quitPosted) return false;
+  quitPosted = false;
+  *exitCode = quitCode;
+  return true;
+}
+
+bool PlatformEscapePressed() {
+  const Uint8* keys = SDL_GetKeyboardState(nullptr);
+  const bool held = keys && keys[SDL_SCANCODE_ESCAPE];
+  const bool pressed = escapeLatched || held;
+  escapeLatched = false;
+  return pressed;
+}

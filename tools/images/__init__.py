@@ -1,0 +1,1 @@
+"""Generators for the show's images; tools/make_images.py runs them all."""

@@ -1,0 +1,48 @@
+// Synthesises the march in score.h into stereo PCM: band voices (brass lead, reed,
+// trombones, tuba, off-beat horns), drums and cymbals, a small room reverb.
+// Everything is computed from the score and fixed seeds, so the output is identical
+// on every run. Runs on the tool's only thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace music {
+
+constexpr int kSampleRate = 44100;
+// The player starts the file after 16384 frames of silence, so file time 0 is heard
+// at show time 16384 / 44100 s.
+constexpr double kPlayerLeadInSeconds = 16384.0 / kSampleRate;
+// 96 beats per minute in 2/4: four bars are one five-second show section.
+constexpr double kSecondsPerBeat = 60.0 / 96.0;
+constexpr double kSecondsPerBar = 2 * kSecondsPerBeat;
+// Bar 0 is the phrase starting at show time 4 s.
+constexpr double kShowTimeOfBarZero = 4.0;
+// The file runs until show time 130.37 s; the picture ends at 131 s.
+constexpr double kFileSeconds = 130.0;
+// Everything, reverb tail included, has fallen silent by show time 130 s.
+constexpr double kSilentFromFileSeconds = 130.0 - kPlayerLeadInSeconds;
+
+// File time in seconds at which bar `bar` (fractional bars allowed) starts.
+double bar_to_file_seconds(double bar);
+
+struct Stereo {
+    std::vector<float> left, right;  // same length, kSampleRate frames per second
+};
+
+// One deterministic white-noise stream; seed 0 is replaced by a fixed non-zero seed.
+struct Noise {
+    uint32_t state;
+    explicit Noise(uint32_t seed) : state(seed ? seed : 0x9E3779B9u) {}
+    float next();  // uniform in [-1, 1)
+};
+
+// Renders the whole score, dry band plus reverb, unmastered. False with *error set if
+// a line of the score does not parse; *out is unchanged then.
+bool render_march(Stereo* out, std::string* error);
+
+// Adds one bass-drum stroke at file time `start` (s) to `mix`; for tests and the score.
+void add_bass_drum(Stereo* mix, double start, float level);
+
+}  // namespace music
