@@ -18,7 +18,8 @@
 namespace {
 bool ContextIsRecentEnough() {
   int major = 0, minor = 0;
-  PlatformGlContextVersion(&major, &minor);
+  const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+  if (version) std::sscanf(version, "%d.%d", &major, &minor);
   if (major >= 3) return true;
   // Some loaders hand out pointers for names they do not know, so a full
   // table proves nothing on an older context.
@@ -63,16 +64,17 @@ bool CreateSceneTarget() {
 
 bool CreateWindowAndContext(const StartOptions& options) {
   if (options.instanceGuard && !PlatformAcquireInstanceGuard(options.instanceGuard)) return false;
-  if (!PlatformCreateWindow()) return false;
-  const GlLookup lookup = options.glLookup ? options.glLookup : PlatformGlProcAddress;
-  if (!FetchGlEntryPoints(&gl, lookup, kPlatformSwapIntervalName)) return false;
-  if (!ContextIsRecentEnough()) return false;
+  if (!PlatformInitVideo()) return false;
   if (options.outputWidth > 0 && options.outputHeight > 0) {
     ScreenWidth = options.outputWidth;
     ScreenHeight = options.outputHeight;
   } else {
     PlatformScreenSize(&ScreenWidth, &ScreenHeight);
   }
+  if (!PlatformCreateWindow(ScreenWidth, ScreenHeight)) return false;
+  const GlLookup lookup = options.glLookup ? options.glLookup : PlatformGlProcAddress;
+  if (!FetchGlEntryPoints(&gl, lookup, kPlatformSwapIntervalName)) return false;
+  if (!ContextIsRecentEnough()) return false;
   AspectRatio = static_cast<double>(ScreenWidth) / static_cast<double>(ScreenHeight);
   gl.swapInterval(1);  // swaps wait for the retrace where the driver allows it
   return true;

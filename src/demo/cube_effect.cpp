@@ -68,12 +68,15 @@ static_assert(sizeof(Matrix) == 16 * sizeof(float));
 CubeTransformMatrices CubeTransform(double demoTime) {
   const float theta = static_cast<float>(demoTime);  // 1 radian per second
   const float s = std::sin(theta), c = std::cos(theta);
-  // R v = c v + (1 - c)(a.v) a + s (a x v), with the axis a left unnormalised.
+  // R v = c v + (1 - c)(a.v) a + s (a x v), with the axis a left unnormalised;
+  // column j is R e_j, built on four lanes. The axis components are powers of
+  // two, so these products round exactly as the scalar formula's do.
   const float ax = 0.25f, ay = 0.5f, az = 1.0f, k = 1.0f - c;
-  const Matrix turn = {{{ax * ax * k + c, ax * ay * k + az * s, ax * az * k - ay * s, 0},
-                        {ax * ay * k - az * s, ay * ay * k + c, ay * az * k + ax * s, 0},
-                        {ax * az * k + ay * s, ay * az * k - ax * s, az * az * k + c, 0},
-                        {0, 0, 0, 1}}};
+  const Lanes axis = {ax, ay, az, 0};
+  const Matrix turn = {{axis * (ax * k) + Lanes{c, 0, 0, 0} + Lanes{0, az, -ay, 0} * s,
+                        axis * (ay * k) + Lanes{0, c, 0, 0} + Lanes{-az, 0, ax, 0} * s,
+                        axis * (az * k) + Lanes{0, 0, c, 0} + Lanes{ay, -ax, 0, 0} * s,
+                        Lanes{0, 0, 0, 1}}};
   const Matrix modelView = Multiply(kView, turn);
   const Matrix all = Multiply(kProjection, modelView);
   CubeTransformMatrices result;

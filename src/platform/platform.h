@@ -9,15 +9,19 @@
 // ends however it ends. Returns false when another live process holds it.
 bool PlatformAcquireInstanceGuard(const char* name);
 
-// Creates the hidden, borderless, topmost window with a double-buffered RGBA8
-// colour buffer (no depth, no stencil) and an OpenGL 3.0+ compatibility
-// context, current on this thread. Refuses a headless video driver unless it
-// was asked for explicitly (SDL_VIDEODRIVER). false on any failure; the cause
-// goes to stderr.
-bool PlatformCreateWindow();
+// Starts the video system. Refuses a headless video driver unless it was
+// asked for explicitly (SDL_VIDEODRIVER). false on failure; the cause goes to
+// stderr.
+bool PlatformInitVideo();
 
-// The desktop size of the primary display, in pixels.
+// The desktop size of the primary display, in pixels. After PlatformInitVideo.
 void PlatformScreenSize(int32_t* width, int32_t* height);
+
+// Creates the hidden, borderless, topmost window of the given size with a
+// double-buffered RGBA8 colour buffer (no depth, no stencil) and an OpenGL
+// 3.0+ compatibility context, current on this thread. false on failure; the
+// cause goes to stderr.
+bool PlatformCreateWindow(int32_t width, int32_t height);
 
 // Shows the window borderless over the whole primary display at its current
 // resolution; the display mode is not changed.
@@ -29,9 +33,6 @@ void PlatformShowFullscreen(int32_t width, int32_t height);
 // return non-null even for names it does not know.
 void* PlatformGlProcAddress(const char* name);
 inline constexpr const char* kPlatformSwapIntervalName = "SDL_GL_SetSwapInterval";
-
-// The context's version as reported by the driver (e.g. 4.5 -> 4, 5).
-void PlatformGlContextVersion(int* major, int* minor);
 
 void PlatformHideCursor();
 void PlatformSwapBuffers();

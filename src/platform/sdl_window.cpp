@@ -27,7 +27,7 @@ void HandleWindowEvent(const SDL_WindowEvent& event) {
 
 }  // namespace
 
-bool PlatformCreateWindow() {
+bool PlatformInitVideo() {
   // Keep the show on screen when another application takes the focus, and
   // keep the screen saver and display power saving away while it runs.
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
@@ -43,7 +43,10 @@ bool PlatformCreateWindow() {
     return false;
   }
   SDL_DisableScreenSaver();
+  return true;
+}
 
+bool PlatformCreateWindow(int32_t width, int32_t height) {
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
@@ -57,8 +60,9 @@ bool PlatformCreateWindow() {
 
   const Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS |
                        SDL_WINDOW_ALWAYS_ON_TOP;
-  // The size is set by the fullscreen switch; 1 x 1 keeps drivers happy.
-  window = SDL_CreateWindow("NITRATE", 0, 0, 1, 1, flags);
+  // Created at its final size: an off-screen surface keeps the size it was
+  // made with.
+  window = SDL_CreateWindow("NITRATE", 0, 0, width, height, flags);
   if (!window) {
     std::fprintf(stderr, "video: %s\n", SDL_GetError());
     return false;
@@ -100,13 +104,6 @@ void* PlatformGlProcAddress(const char* name) {
     return reinterpret_cast<void*>(&SDL_GL_SetSwapInterval);
   }
   return SDL_GL_GetProcAddress(name);
-}
-
-void PlatformGlContextVersion(int* major, int* minor) {
-  *major = 0;
-  *minor = 0;
-  SDL_GL_GetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, major);
-  SDL_GL_GetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, minor);
 }
 
 void PlatformHideCursor() { SDL_ShowCursor(SDL_DISABLE); }

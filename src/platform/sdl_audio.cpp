@@ -1,0 +1,81 @@
+// The sound output on an SDL2 audio device. SDL's audio thread runs
+// FillFromLoop; it only copies the caller's loop and advances the
+// frames-played count. A device that cannot be opened leaves the show silent.
+#include <SDL.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/audio_device.h"
+
+namespace {
+
+// Small device buffers keep the count close to what is heard; 1024 frames is
+// 23 ms at 44100 Hz, far below the refill thread's quarter-buffer rhythm.
+constexpr Uint16 kDeviceBufferFrames = 1024;
+constexpr int kBytesPerFrame = 2 * sizeof(float);
+
+struct AudioLoop {
+  SDL_AudioDeviceID device;
+  const float* frames;
+  uint32_t frameCount;
+  // Written only by the device thread (release), read by anyone (acquire).
+  std::atomic<uint64_t> framesPlayed;
+  // Bumped (release) by the loop's writer after each write; the device
+  // thread reads it (acquire) before copying, which orders the copy after it.
+  std::atomic<uint64_t> writes;
+};
+AudioLoop Loop;
+
+void SDLCALL FillFromLoop(void*, Uint8* stream, int byteCount) {
+  Loop.writes.load(std::memory_order_acquire);
+  uint64_t played = Loop.framesPlayed.load(std::memory_order_relaxed);
+  float* out = reinterpret_cast<float*>(stream);
+  uint32_t framesLeft = static_cast<uint32_t>(byteCount) / kBytesPerFrame;
+  while (framesLeft > 0) {
+    const uint32_t position = static_cast<uint32_t>(played % Loop.frameCount);
+    uint32_t run = Loop.frameCount - position;
+    if (run > framesLeft) run = framesLeft;
+    std::memcpy(out, Loop.frames + 2 * position, run * kBytesPerFrame);
+    out += 2 * run;
+    framesLeft -= run;
+    played += run;
+  }
+  Loop.framesPlayed.store(played, std::memory_order_release);
+}
+
+}  // namespace
+
+bool AudioDeviceOpenLoop(uint32_t sampleRate, const float* loop, uint32_t frameCount) {
+  if (Loop.device != 0 || !loop || frameCount == 0 || sampleRate > 0x7FFFFFFF) return false;
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    std::fprintf(stderr, "No sound: %s\n", SDL_GetError());
+    return false;
+  }
+  Loop.frames = loop;
+  Loop.frameCount = frameCount;
+  SDL_AudioSpec wanted;
+  SDL_zero(wanted);
+  wanted.freq = static_cast<int>(sampleRate);
+  wanted.format = AUDIO_F32SYS;
+  wanted.channels = 2;
+  wanted.samples = kDeviceBufferFrames;
+  wanted.callback = FillFromLoop;
+  // No allowed changes: SDL converts to whatever the hardware takes, so the
+  // callback always sees exactly this format and rate.
+  Loop.device = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+  if (Loop.device == 0) {
+    std::fprintf(stderr, "No sound: %s\n", SDL_GetError());
+    return false;
+  }
+  return true;  // SDL opens devices paused
+}
+
+void AudioDeviceResume() {
+  if (Loop.device != 0) SDL_PauseAudioDevice(Loop.device, 0);
+}
+
+uint64_t AudioDeviceFramesPlayed() { return Loop.framesPlayed.load(std::memory_order_acquire); }
+
+void AudioDeviceLoopWritten() { Loop.writes.fetch_add(1, std::memory_order_release); }

@@ -1,0 +1,165 @@
+// What start-up built, read back from the GL context: the scene target, the
+// texture set's parameters against the image files, and the state a
+// projector pass leaves behind.
+#include <gtest/gtest.h>
+
+#include "app/show_state.h"
+#include "demo/director.h"
+#include "demo/projector.h"
+#include "platform/platform.h"
+#include "resources/image_decoder.h"
+#include "resources/shader_library.h"
+#include "resources/texture_set.h"
+#include "resources/whole_file.h"
+
+namespace {
+GLint TextureLevelParameter(GLuint texture, GLenum name) {
+  glBindTexture(GL_TEXTURE_2D, texture);
+  GLint value = 0;
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, name, &value);
+  return value;
+}
+
+GLint TextureParameter(GLuint texture, GLenum name) {
+  glBindTexture(GL_TEXTURE_2D, texture);
+  GLint value = 0;
+  glGetTexParameteriv(GL_TEXTURE_2D, name, &value);
+  return value;
+}
+
+GLint BoundOnUnit(int unit) {
+  gl.glActiveTexture(GL_TEXTURE0 + unit);
+  GLint name = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &name);
+  return name;
+}
+
+std::vector<float> UniformValue(int program, const char* name, int count) {
+  static auto getUniform =
+      reinterpret_cast<PFNGLGETUNIFORMFVPROC>(PlatformGlProcAddress("glGetUniformfv"));
+  std::vector<float> value(count);
+  getUniform(ProgramTable[program], UniformLocation(program, name), value.data());
+  return value;
+}
+
+GLint UniformInt(int program, const char* name) {
+  static auto getUniform =
+      reinterpret_cast<PFNGLGETUNIFORMIVPROC>(PlatformGlProcAddress("glGetUniformiv"));
+  GLint value = -1;
+  getUniform(ProgramTable[program], UniformLocation(program, name), &value);
+  return value;
+}
+}  // namespace
+
+TEST(StartUp, SceneTargetIsComplete) {
+  EXPECT_EQ(SceneTarget.width, 160);
+  EXPECT_EQ(SceneTarget.height, 120);
+  gl.glBindFramebuffer(GL_FRAMEBUFFER, SceneTarget.framebuffer);
+  EXPECT_EQ(gl.glCheckFramebufferStatus(GL_FRAMEBUFFER), static_cast<GLenum>(GL_FRAMEBUFFER_COMPLETE));
+  gl.glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  EXPECT_EQ(TextureLevelParameter(SceneTarget.colourTexture, GL_TEXTURE_WIDTH), 160);
+  EXPECT_EQ(TextureLevelParameter(SceneTarget.colourTexture, GL_TEXTURE_HEIGHT), 120);
+  EXPECT_EQ(TextureLevelParameter(SceneTarget.colourTexture, GL_TEXTURE_INTERNAL_FORMAT), GL_RGBA8);
+  EXPECT_EQ(TextureLevelParameter(SceneTarget.depthTexture, GL_TEXTURE_WIDTH), 160);
+  EXPECT_GT(TextureLevelParameter(SceneTarget.depthTexture, GL_TEXTURE_DEPTH_SIZE), 0);
+  EXPECT_EQ(TextureParameter(SceneTarget.colourTexture, GL_TEXTURE_MIN_FILTER), GL_NEAREST);
+  EXPECT_EQ(TextureParameter(SceneTarget.colourTexture, GL_TEXTURE_WRAP_S), GL_CLAMP_TO_EDGE);
+  EXPECT_EQ(WindowWidth, 320);
+  EXPECT_EQ(WindowHeight, 180);
+  EXPECT_DOUBLE_EQ(AspectRatio, 16.0 / 9.0);
+}
+
+TEST(StartUp, TexturesFollowTheImageTable) {
+  for (int i = 0; i < kImageCount; ++i) {
+    SCOPED_TRACE(ImageTable[i].path);
+    int32_t length = 0;
+    uint8_t* file = ReadWholeFile(ImageTable[i].path, &length);
+    ASSERT_NE(file, nullptr);
+    int width = 0, height = 0, components = 0;
+    uint8_t* pixels = DecodeImage(file, length, &width, &height, &components);
+    delete[] file;
+    ASSERT_NE(pixels, nullptr);
+    FreeImagePixels(pixels);
+
+    const GLuint texture = TextureTable[i];
+    PixelFormat format{};
+    ASSERT_TRUE(PixelFormatForComponents(components, &format));
+    EXPECT_EQ(TextureLevelParameter(texture, GL_TEXTURE_INTERNAL_FORMAT), format.internalFormat);
+    EXPECT_EQ(TextureLevelParameter(texture, GL_TEXTURE_WIDTH), width);
+    EXPECT_EQ(TextureLevelParameter(texture, GL_TEXTURE_HEIGHT), height);
+    const bool trilinear = ImageTable[i].FilterFlag != 0;
+    EXPECT_EQ(TextureParameter(texture, GL_TEXTURE_MIN_FILTER),
+              trilinear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST);
+    EXPECT_EQ(TextureParameter(texture, GL_TEXTURE_MAG_FILTER), trilinear ? GL_LINEAR : GL_NEAREST);
+    const GLint wrap = width == height ? GL_REPEAT : GL_CLAMP;
+    EXPECT_EQ(TextureParameter(texture, GL_TEXTURE_WRAP_S), wrap);
+    EXPECT_EQ(TextureParameter(texture, GL_TEXTURE_WRAP_T), wrap);
+    // Every texture carries a full mipmap chain, whatever its filter.
+    GLint smallest = 0;
+    glBindTexture(GL_TEXTURE_2D, texture);
+    int levels = 0;
+    for (int w = std::max(width, height); w > 1; w /= 2) ++levels;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, levels, GL_TEXTURE_WIDTH, &smallest);
+    EXPECT_EQ(smallest, 1);
+  }
+}
+
+TEST(ProjectorPass, BindsUnitsAndSetsUniforms) {
+  FilmFrameState state{};
+  state.scratchTexture = TextureTable[21];
+  state.sceneScale[0] = 0.6666667f, state.sceneScale[1] = -0.5f;
+  state.sceneOffset[0] = 0.501f, state.sceneOffset[1] = 0.499f;
+  state.scratchScale[0] = -0.6666667f, state.scratchScale[1] = 0.5f;
+  state.scratchOffset[0] = 0.4f, state.scratchOffset[1] = 0.6f;
+
+  // An effect section projects the scene target...
+  ProjectorPass(state, 0.75);
+  EXPECT_EQ(BoundOnUnit(0), static_cast<GLint>(TextureTable[kImageFrame]));
+  EXPECT_EQ(BoundOnUnit(1), static_cast<GLint>(SceneTarget.colourTexture));
+  EXPECT_EQ(BoundOnUnit(2), static_cast<GLint>(TextureTable[21]));
+  GLint current = 0;
+  glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+  EXPECT_EQ(current, static_cast<GLint>(ProgramTable[kProgramProjector]));
+  const int p = kProgramProjector;
+  EXPECT_EQ(UniformInt(p, "T"), 0);
+  EXPECT_EQ(UniformInt(p, "F"), 1);
+  EXPECT_EQ(UniformInt(p, "U"), 2);
+  EXPECT_EQ(UniformValue(p, "ts", 2), (std::vector<float>{0.6666667f, 0.5f}));
+  EXPECT_EQ(UniformValue(p, "tb", 2), (std::vector<float>{0.5f, 0.5f}));
+  EXPECT_EQ(UniformValue(p, "qs", 2), (std::vector<float>{0.6666667f, -0.5f}));
+  EXPECT_EQ(UniformValue(p, "qb", 2), (std::vector<float>{0.501f, 0.499f}));
+  EXPECT_EQ(UniformValue(p, "us", 2), (std::vector<float>{-0.6666667f, 0.5f}));
+  EXPECT_EQ(UniformValue(p, "ub", 2), (std::vector<float>{0.4f, 0.6f}));
+  EXPECT_EQ(UniformValue(p, "r", 1), (std::vector<float>{0.75f}));
+
+  // ...a title card section projects the card itself.
+  state.sceneTexture = TextureTable[13];
+  ProjectorPass(state, 90.65);
+  EXPECT_EQ(BoundOnUnit(1), static_cast<GLint>(TextureTable[13]));
+  EXPECT_EQ(UniformValue(p, "r", 1), (std::vector<float>{90.65f}));
+}
+
+TEST(Director, ScenePassRestoresTheWindowAndShowsTheCard) {
+  Director = DirectorState{};
+  DemoTime = 6.0;  // a title card
+  RenderShowPass();
+  GLint framebuffer = -1, viewport[4] = {};
+  glGetIntegerv(GL_FRAMEBUFFER_BINDING, &framebuffer);
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  EXPECT_EQ(framebuffer, 0);
+  EXPECT_EQ(viewport[2], WindowWidth);
+  EXPECT_EQ(viewport[3], WindowHeight);
+  EXPECT_EQ(BoundOnUnit(1), static_cast<GLint>(TextureTable[5]));
+
+  // The window's sides beyond the 4:3 picture stay black; its middle is lit.
+  std::vector<uint8_t> pixels(static_cast<size_t>(WindowWidth) * WindowHeight * 4);
+  glReadPixels(0, 0, WindowWidth, WindowHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+  const auto at = [&](int x, int y) { return pixels[(static_cast<size_t>(y) * WindowWidth + x) * 4]; };
+  EXPECT_EQ(at(2, WindowHeight / 2), 0);
+  EXPECT_EQ(at(WindowWidth - 3, WindowHeight / 2), 0);
+  int lit = 0;
+  for (int x = WindowWidth / 4; x < 3 * WindowWidth / 4; ++x) {
+    for (int y = WindowHeight / 4; y < 3 * WindowHeight / 4; ++y) lit += at(x, y) > 128;
+  }
+  EXPECT_GT(lit, 50);  // the card's lettering shows through
+}

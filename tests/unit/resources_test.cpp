@@ -1,0 +1,239 @@
+// Resource logic without GL: the whole-file reader, the OBJ reader, the
+// shader tables and their decoding, the texture format rules, and the GL
+// entry point fetch with an injected lookup.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/gl_entry_points.h"
+#include "resources/obj_reader.h"
+#include "resources/shader_library.h"
+#include "resources/texture_set.h"
+#include "resources/whole_file.h"
+
+namespace {
+std::string TempPath(const char* name) { return testing::TempDir() + name; }
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+}
+
+struct ObjRead {
+  ObjResult result;
+  ObjTriangles triangles;
+  ~ObjRead() { FreeObjTriangles(&triangles); }
+};
+
+ObjRead Read(const std::string& text) {
+  ObjRead read{};
+  FILE* stream = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
+  read.result = ReadObj(stream, &read.triangles);
+  std::fclose(stream);
+  return read;
+}
+
+const char kTriangle[] =
+    "# one triangle\nv 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\n";
+}  // namespace
+
+TEST(WholeFile, ReadsExactlyTheFileOrNothing) {
+  const std::string empty = TempPath("empty.bin");
+  WriteFile(empty, "");
+  int32_t length = -7;
+  uint8_t* a = ReadWholeFile(empty.c_str(), &length);
+  uint8_t* b = ReadWholeFile(empty.c_str(), nullptr);
+  ASSERT_NE(a, nullptr);
+  ASSERT_NE(b, nullptr);
+  EXPECT_NE(a, b);  // each empty read is a distinct buffer
+  EXPECT_EQ(length, 0);
+  delete[] a;
+  delete[] b;
+
+  const std::string bytes("no newline, no zero\x01\x02", 21);
+  const std::string path = TempPath("bytes.bin");
+  WriteFile(path, bytes);
+  uint8_t* data = ReadWholeFile(path.c_str(), &length);
+  ASSERT_NE(data, nullptr);
+  ASSERT_EQ(length, 21);
+  EXPECT_EQ(std::memcmp(data, bytes.data(), 21), 0);
+  delete[] data;
+
+  length = 42;
+  EXPECT_EQ(ReadWholeFile(TempPath("missing.bin").c_str(), &length), nullptr);
+  EXPECT_EQ(length, 42);  // untouched on failure
+  EXPECT_EQ(ReadWholeFile(testing::TempDir().c_str(), &length), nullptr);  // a folder
+  EXPECT_EQ(length, 42);
+}
+
+TEST(ObjReader, AcceptedForms) {
+  {
+    const ObjRead empty = Read("");
+    EXPECT_EQ(empty.result, ObjResult::kComplete);
+    EXPECT_EQ(empty.triangles.triangleCount, 0);
+    EXPECT_EQ(empty.triangles.positionOnly, 0);
+  }
+  {
+    // A fourth corner is dropped; unknown lines and short vertex lines are
+    // ignored; vertices after the last face are read but unused.
+    const ObjRead quad = Read(std::string(kTriangle) +
+                              "o thing\nvt 0 0\ns off\nv 1 2\n\nf 1//1 2//1 3//1 3//1\nv 9 9 9\n");
+    ASSERT_EQ(quad.result, ObjResult::kComplete);
+    ASSERT_EQ(quad.triangles.triangleCount, 1);
+    EXPECT_EQ(quad.triangles.positionOnly, 0);
+    const float expected[18] = {0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 1};
+    EXPECT_EQ(std::memcmp(quad.triangles.data, expected, sizeof expected), 0);
+  }
+  {
+    const ObjRead bare = Read(std::string(kTriangle) + "f 3// 2// 1//\nf 1// 2// 3//\n");
+    ASSERT_EQ(bare.result, ObjResult::kComplete);
+    EXPECT_EQ(bare.triangles.triangleCount, 2);
+    EXPECT_EQ(bare.triangles.positionOnly, 1);
+    const float expected[9] = {0, 1, 0, 1, 0, 0, 0, 0, 0};
+    EXPECT_EQ(std::memcmp(bare.triangles.data, expected, sizeof expected), 0);
+  }
+  {
+    // Many faces: the arrays grow past their first 1024 records.
+    std::string many(kTriangle);
+    for (int i = 0; i < 3000; ++i) many += "f 1//1 2//1 3//1\n";
+    const ObjRead big = Read(many);
+    EXPECT_EQ(big.result, ObjResult::kComplete);
+    EXPECT_EQ(big.triangles.triangleCount, 3000);
+  }
+}
+
+TEST(ObjReader, RejectedFaces) {
+  const std::string good = std::string(kTriangle) + "f 1//1 2//1 3//1\n";
+  for (const char* face : {"f 0//1 2//1 3//1\n", "f 1//1 2//1 4//1\n", "f 1//2 2//1 3//1\n",
+                           "f 1 2 3\n", "f 1/1/1 2/1/1 3/1/1\n", "f 1/1 2/1 3/1\n",
+                           "f 4//1 1//1 2//1\n"}) {
+    const ObjRead read = Read(good + face);
+    EXPECT_EQ(read.result, ObjResult::kMalformed) << face;
+    EXPECT_EQ(read.triangles.triangleCount, 1) << face;  // what came before is kept
+  }
+  // A face may refer only to what stands above it.
+  EXPECT_EQ(Read("f 1//1 2//1 3//1\nv 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\n").result,
+            ObjResult::kMalformed);
+  // The two forms would need two layouts in one buffer.
+  const ObjRead mixed = Read(good + "f 1// 2// 3//\n");
+  EXPECT_EQ(mixed.result, ObjResult::kMixedForms);
+  EXPECT_EQ(mixed.triangles.data, nullptr);
+  EXPECT_EQ(Read(std::string(kTriangle) + "f 1// 2// 3//\nf 1//1 2//1 3//1\n").result,
+            ObjResult::kMixedForms);
+  // A 2000-character line is read as two pieces, neither a face.
+  const ObjRead longLine = Read(good + "# " + std::string(2000, 'x') + "\n");
+  EXPECT_EQ(longLine.result, ObjResult::kComplete);
+}
+
+TEST(ShaderTables, CompositionAndNames) {
+  EXPECT_EQ(DecodeShaderReference(0x0005).stage, kStageFragment);
+  EXPECT_EQ(DecodeShaderReference(0x0005).index, 5);
+  EXPECT_EQ(DecodeShaderReference(0x4002).stage, kStageVertex);
+  EXPECT_EQ(DecodeShaderReference(0x4002).index, 2);
+  EXPECT_EQ(DecodeShaderReference(0x8001).stage, kStageGeometry);
+  EXPECT_EQ(DecodeShaderReference(0xC003).stage, kStageGeometry);  // bit 15 wins
+  EXPECT_EQ(DecodeShaderReference(0xC003).index, 3);
+
+  // Walk the recipe as the build does: program i is fragment shader i with
+  // its vertex shader.
+  const char* expectedVertex[kProgramCount] = {"tunnel",    "projector", "projector", "cube",
+                                               "projector", "projector", "cube",      "tunnel"};
+  const uint32_t* entry = ProgramRecipe;
+  int programs = 0;
+  for (; *entry != 0; ++programs) {
+    ASSERT_LT(programs, kProgramCount);
+    ASSERT_EQ(*entry++, 2u);
+    const ShaderReference fragment = DecodeShaderReference(*entry++);
+    const ShaderReference vertex = DecodeShaderReference(*entry++);
+    EXPECT_EQ(fragment.stage, kStageFragment);
+    EXPECT_EQ(fragment.index, programs);
+    EXPECT_EQ(vertex.stage, kStageVertex);
+    EXPECT_STREQ(ShaderTable[kStageVertex].names[vertex.index], expectedVertex[programs]);
+  }
+  EXPECT_EQ(programs, kProgramCount);
+  EXPECT_STREQ(ShaderTable[kStageFragment].names[kProgramTexturedCube], "texturedcube");
+
+  const int counts[kProgramCount] = {5, 10, 4, 3, 3, 4, 3, 3};
+  for (int p = 0; p < kProgramCount; ++p) EXPECT_EQ(UniformNames[p].count, counts[p]);
+  EXPECT_STREQ(UniformNames[kProgramProjector].names[9], "ub");
+
+  std::vector<std::pair<std::string, int>> bindings;
+  for (const char* e = AttributeBindingTable; *e; e += std::strlen(e) + 2) {
+    bindings.emplace_back(e, e[std::strlen(e) + 1]);
+  }
+  const std::vector<std::pair<std::string, int>> expected = {{"A0", 0}, {"A1", 1}, {"A2", 2}, {"A3", 3}};
+  EXPECT_EQ(bindings, expected);
+
+  char path[kShaderPathSize];
+  EXPECT_TRUE(BuildShaderPath(path, "texturedcube", ".fs"));
+  EXPECT_STREQ(path, "shaders/texturedcube.fs");
+  EXPECT_TRUE(BuildShaderPath(path, "abcdefghijklmnopqrst", ".vs"));  // 20 characters fit
+  EXPECT_FALSE(BuildShaderPath(path, "abcdefghijklmnopqrstu", ".vs"));
+  EXPECT_STREQ(path, "");
+}
+
+TEST(TextureRules, FormatsWrapsAndFilters) {
+  PixelFormat format{};
+  ASSERT_TRUE(PixelFormatForComponents(1, &format));
+  EXPECT_EQ(format.internalFormat, GL_R8);
+  EXPECT_EQ(format.format, static_cast<GLenum>(GL_RED));
+  ASSERT_TRUE(PixelFormatForComponents(2, &format));
+  EXPECT_EQ(format.internalFormat, GL_RG8);
+  ASSERT_TRUE(PixelFormatForComponents(4, &format));
+  EXPECT_EQ(format.format, static_cast<GLenum>(GL_RGBA));
+  EXPECT_FALSE(PixelFormatForComponents(0, &format));
+  EXPECT_FALSE(PixelFormatForComponents(5, &format));
+
+  EXPECT_EQ(WrapModeForSize(512, 512), GL_REPEAT);
+  EXPECT_EQ(WrapModeForSize(1024, 768), GL_CLAMP);
+
+  for (int i = 0; i < kImageCount; ++i) {
+    const bool nearest = i <= 2 || i >= 20;
+    EXPECT_EQ(ImageTable[i].FilterFlag == 0, nearest) << ImageTable[i].path;
+  }
+  EXPECT_STREQ(ImageTable[kImageFrame].path, "images/frame.jpg");
+  EXPECT_STREQ(ImageTable[21].path, "images/f2.png");
+}
+
+namespace {
+std::vector<std::string> looked;
+const char* refuse = nullptr;
+int dummy;
+
+void* FakeLookup(const char* name) {
+  looked.emplace_back(name);
+  return refuse && std::strcmp(name, refuse) == 0 ? nullptr : &dummy;
+}
+
+std::string FetchRefusing(const char* name) {
+  looked.clear();
+  refuse = name;
+  GlEntryPoints table{};
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(FetchGlEntryPoints(&table, FakeLookup, "swapper"));
+  return testing::internal::GetCapturedStderr();
+}
+}  // namespace
+
+TEST(GlEntryPointFetch, StopsAtTheFirstMissingName) {
+  refuse = nullptr;
+  looked.clear();
+  GlEntryPoints table{};
+  EXPECT_TRUE(FetchGlEntryPoints(&table, FakeLookup, "swapper"));
+  ASSERT_EQ(looked.size(), 53u);
+  EXPECT_EQ(looked[0], "swapper");
+  EXPECT_EQ(looked[1], "glActiveTexture");
+  EXPECT_EQ(looked[52], "glDeleteFramebuffers");
+  EXPECT_EQ(reinterpret_cast<void*>(table.glDeleteFramebuffers), &dummy);
+
+  EXPECT_EQ(FetchRefusing("swapper"), "Error: swapper\nError: OpenGL Extensions error.\n");
+  EXPECT_EQ(looked.size(), 1u);  // no other entry point is tried
+
+  EXPECT_EQ(FetchRefusing("glBindBuffer"), "Error: glBindBuffer\nError: OpenGL Extensions error.\n");
+  EXPECT_EQ(looked.size(), 3u);
+}
