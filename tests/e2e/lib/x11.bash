@@ -1,0 +1,61 @@
+# Helpers for driving the real program under Xvfb. Sourced by the e2e scripts.
+# Windows are found through xwininfo: without a window manager, xdotool's
+# own search is unreliable here.
+
+# window_id NAME: the id of the first window titled exactly NAME, or nothing.
+window_id() {
+  xwininfo -root -tree 2>/dev/null | awk -v want="\"$1\":" '$2 == want { print $1; exit }'
+}
+
+# window_count NAME: how many windows are titled exactly NAME.
+window_count() {
+  xwininfo -root -tree 2>/dev/null | awk -v want="\"$1\":" '$2 == want { n++ } END { print n + 0 }'
+}
+
+# map_state ID: IsViewable, IsUnMapped or IsUnviewable.
+map_state() {
+  xwininfo -id "$1" 2>/dev/null | awk '/Map State/ { print $3 }'
+}
+
+# wait_for_window NAME SECONDS: waits until a window titled NAME exists;
+# prints its id. Fails when it does not appear in time.
+wait_for_window() {
+  local name=$1 ticks=$(( $2 * 10 )) id
+  for _ in $(seq 1 "$ticks"); do
+    id=$(window_id "$name")
+    if [ -n "$id" ]; then echo "$id"; return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# press KEY ID: raises and focuses the window, puts the pointer over it (SDL
+# takes keys only then) and presses KEY.
+press() {
+  xdotool windowraise "$2" >/dev/null 2>&1
+  xdotool windowfocus "$2" >/dev/null 2>&1
+  xdotool mousemove --window "$2" 20 20 >/dev/null 2>&1
+  xdotool key "$1" >/dev/null 2>&1
+}
+
+# wait_exit PID SECONDS: waits for PID to end; its exit code, or 124 when it
+# was still running (it is then killed).
+wait_exit() {
+  local pid=$1 ticks=$(( $2 * 10 ))
+  for _ in $(seq 1 "$ticks"); do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      wait "$pid"
+      return $?
+    fi
+    sleep 0.1
+  done
+  kill -KILL "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null
+  return 124
+}
+
+failures=0
+check() {  # check DESCRIPTION COMMAND...
+  local what=$1; shift
+  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
+}

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Start-up failures, end to end: each broken content file gives its message
+# box (caption and text) and exit code -1, with the show's window never shown
+# and nothing left running.
+# Usage: startup_failures.sh BUILD_DIR SOURCE_DIR (re-runs itself under Xvfb).
+set -u
+build=$(cd "$1" && pwd); source=$(cd "$2" && pwd)
+if [ -z "${NITRATE_UNDER_XVFB:-}" ]; then
+  NITRATE_UNDER_XVFB=1 exec timeout -s KILL 300 xvfb-run -a -s "-screen 0 800x600x24" bash "$0" "$build" "$source"
+fi
+. "$source/tests/e2e/lib/x11.bash"
+work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
+
+# expect_failure LABEL CAPTION TEXT SETUP: copies the content, applies SETUP
+# inside the copy, runs the show, dismisses the box and checks the outcome.
+expect_failure() {
+  local label=$1 caption=$2 text=$3 setup=$4
+  rm -rf "$work/content"; cp -r "$source/content" "$work/content"
+  (cd "$work/content" && eval "$setup")
+  (cd "$work/content" && exec "$build/nitrate" 2>"$work/stderr") &
+  local pid=$! box state rc
+  box=$(wait_for_window "$caption" 20)
+  check "$label: a box titled '$caption' appears" test -n "$box"
+  state=IsUnMapped
+  local show; show=$(window_id NITRATE)
+  [ -n "$show" ] && state=$(map_state "$show")
+  check "$label: the show's window is not shown" test "$state" != IsViewable
+  [ -n "$box" ] && press Return "$box"
+  wait_exit "$pid" 10; rc=$?
+  check "$label: exit code -1 (got $rc)" test "$rc" -eq 255
+  check "$label: stderr says '$caption: $text'" grep -qF "$caption: $text" "$work/stderr"
+  check "$label: no window is left behind" test "$(window_count "$caption")" -eq 0
+}
+
+expect_failure "missing shader" "shaders/plasma.fs" "Could not open" "rm shaders/plasma.fs"
+# Fragment sources are read first, in list order.
+expect_failure "two missing shaders" "shaders/screen.fs" "Could not open" \
+  "rm shaders/screen.fs shaders/tunnel.vs"
+expect_failure "shader that does not compile" "shaders/tunnel.fs" "0:1(1): error" \
+  "echo 'this is not GLSL' > shaders/tunnel.fs"
+expect_failure "missing image" "images/f2.png" "File error." "rm images/f2.png"
+expect_failure "image with text contents" "images/brick.png" "unknown image type" \
+  "echo 'just some text' > images/brick.png"
+expect_failure "missing mesh" "3d/cube.obj" "Could not open" "rm 3d/cube.obj"
+
+echo "$failures failed"
+[ "$failures" -eq 0 ]
