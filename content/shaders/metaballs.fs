@@ -1,25 +1,39 @@
-// Sixteen soft blobs: a field sum over the centres p with a smooth threshold,
-// shaded as glossy surfaces. qs and qb give the 4:3 frame of the scene.
+// Sixteen soft blobs melting into each other. Each centre p[i] carries a
+// field 0.6 / (t d^2); where the sum crosses 1 a smooth threshold turns it into
+// a glossy surface, its slope into a normal. qs and qb give the 4:3 frame.
 #version 130
 uniform vec2 p[16];
-uniform float t;
+uniform float t;  // the field's falloff: larger t, smaller blobs
 uniform vec2 qs, qb;
-in vec2 corner;
+in vec2 corner;  // +y at the bottom of the screen
 out vec4 colour;
+
 void main() {
   vec2 at = corner * qs + qb;
   float field = 0.0;
   vec2 slope = vec2(0.0);
   for (int i = 0; i < 16; ++i) {
     vec2 d = at - p[i];
-    float w = 0.018 / (dot(d, d) + 0.002);
+    float w = 0.6 / (t * dot(d, d) + 0.02);
     field += w;
-    slope += -2.0 * d * w * w / 0.018;
+    slope -= 2.0 * t * d * w * w / 0.6;
   }
-  float edge = smoothstep(0.9, 1.1, field);
-  vec3 n = normalize(vec3(-slope * 0.05, 1.0));
-  float lit = 0.25 + 0.75 * max(dot(n, normalize(vec3(-0.4, 0.5, 0.8))), 0.0);
-  float gloss = pow(max(dot(reflect(-normalize(vec3(-0.4, 0.5, 0.8)), n), vec3(0.0, 0.0, 1.0)), 0.0), 24.0);
-  float back = 0.08 + 0.04 * sin(at.y * 30.0 + t);
-  colour = vec4(vec3(mix(back, lit + gloss, edge)), 1.0);
+  // The surface as a height field: steep near the edge, flat on top.
+  float inside = smoothstep(0.92, 1.08, field);
+  // Height sqrt(1 - 1/field): zero on the threshold and rising steeply from
+  // it, so each blob's rim turns away from the viewer like a sphere's.
+  float height = sqrt(clamp(1.0 - 1.0 / field, 0.02, 1.0));
+  vec3 normal = normalize(vec3(-slope * 0.045 / (field * field * height), 1.0));
+  // Key light from the upper left of the screen, the viewer straight ahead.
+  vec3 key = normalize(vec3(-0.5, -0.6, 0.7));
+  float diffuse = max(dot(normal, key), 0.0);
+  float gloss = pow(max(dot(reflect(-key, normal), vec3(0.0, 0.0, 1.0)), 0.0), 40.0);
+  float edge = pow(1.0 - normal.z, 2.0);
+  float blob = 0.12 + 0.62 * diffuse + 0.9 * gloss - 0.25 * edge;
+
+  // Behind them a dark stage; the field's outskirts glow faintly around
+  // each blob, and a shadow falls below-right of it.
+  float glow = 0.22 * smoothstep(0.35, 1.0, field);
+  float back = 0.06 + 0.05 * (1.0 - length(at) * 0.5) + glow;
+  colour = vec4(vec3(clamp(mix(back, blob, inside), 0.0, 1.0)), 1.0);
 }

@@ -1,10 +1,49 @@
 // Main loop: one pass per displayed frame; the swap waits for the retrace,
-// nothing else sleeps.
+// nothing else sleeps. With NITRATE_STATS set in the environment it reports
+// on stderr when the first frame was presented, how many passes ran and the
+// slowest pass, for the benchmark.
 #include "app/main_loop.h"
+
+#include <time.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include "app/show_state.h"
 #include "demo/director.h"
 #include "platform/platform.h"
+
+namespace {
+struct LoopStats {
+  bool enabled = false;
+  long long firstPresentUnixNs = 0;
+  long passes = 0;
+  double slowestPass = 0.0;
+  double lastTime = 0.0;
+
+  void AfterPass(double demoTime) {
+    if (!enabled) return;
+    if (passes == 0) {
+      timespec now{};
+      clock_gettime(CLOCK_REALTIME, &now);
+      firstPresentUnixNs = now.tv_sec * 1000000000LL + now.tv_nsec;
+    } else if (demoTime - lastTime > slowestPass) {
+      slowestPass = demoTime - lastTime;
+    }
+    lastTime = demoTime;
+    ++passes;
+  }
+
+  void Report() const {
+    if (!enabled) return;
+    std::fprintf(stderr,
+                 "stats: first-present-unix-ns=%lld passes=%ld seconds=%.3f "
+                 "passes-per-second=%.1f slowest-pass-ms=%.1f\n",
+                 firstPresentUnixNs, passes, lastTime, passes > 1 ? (passes - 1) / lastTime : 0.0,
+                 slowestPass * 1000.0);
+  }
+};
+}  // namespace
 
 bool RunShowPass(double demoTime, int* exitCode, void (*beforePresent)()) {
   DemoTime = demoTime;  // read before the pump: events never move this pass's time
@@ -16,12 +55,18 @@ bool RunShowPass(double demoTime, int* exitCode, void (*beforePresent)()) {
 }
 
 int MainLoop() {
+  LoopStats stats;
+  stats.enabled = std::getenv("NITRATE_STATS") != nullptr;
   const uint64_t frequency = PlatformClockFrequency();
   const uint64_t start = PlatformClockCounter();
   int exitCode = 0;
   for (;;) {
     const uint64_t elapsed = PlatformClockCounter() - start;
     const double demoTime = static_cast<double>(elapsed) / static_cast<double>(frequency);
-    if (RunShowPass(demoTime, &exitCode)) return exitCode;
+    const bool quit = RunShowPass(demoTime, &exitCode);
+    stats.AfterPass(demoTime);
+    if (quit) break;
   }
+  stats.Report();
+  return exitCode;
 }

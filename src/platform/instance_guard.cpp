@@ -11,6 +11,10 @@
 #include <cstdio>
 #include <cstring>
 
+namespace {
+int guardSocket = -1;
+}  // namespace
+
 bool PlatformAcquireInstanceGuard(const char* name) {
   const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return true;  // no guard to be had; better to play than refuse
@@ -26,5 +30,11 @@ bool PlatformAcquireInstanceGuard(const char* name) {
     close(fd);
     return !taken;
   }
-  return true;  // the descriptor stays open for the life of the process
+  guardSocket = fd;  // stays open for the life of the process
+  return true;
+}
+
+void PlatformReleaseInstanceGuard() {
+  if (guardSocket >= 0) close(guardSocket);
+  guardSocket = -1;
 }

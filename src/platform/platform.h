@@ -9,6 +9,11 @@
 // ends however it ends. Returns false when another live process holds it.
 bool PlatformAcquireInstanceGuard(const char* name);
 
+// Gives the guard up early. Message boxes only report a failed start-up, and
+// SDL shows them from a forked child that would otherwise keep the guard
+// alive for as long as the box stays open.
+void PlatformReleaseInstanceGuard();
+
 // Starts the video system. Refuses a headless video driver unless it was
 // asked for explicitly (SDL_VIDEODRIVER). false on failure; the cause goes to
 // stderr.

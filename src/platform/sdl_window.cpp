@@ -114,6 +114,7 @@ void PlatformShowMessage(const char* caption, const char* text) {
   const char* shownCaption = caption ? caption : "Error";
   std::fprintf(stderr, "%s: %s\n", shownCaption, text ? text : "");
   std::fflush(stderr);
+  PlatformReleaseInstanceGuard();
   // Fails quickly (and harmlessly) where there is no display to show it on.
   SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, shownCaption, text ? text : "", nullptr);
 }
