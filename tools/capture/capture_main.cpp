@@ -6,6 +6,7 @@
 // Exit code 0 when every picture was written, 1 on bad arguments or a failed
 // write, -1 (255) when start-up failed.
 #include <stb/stb_image_write.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -122,6 +123,7 @@ int main(int argc, char** argv) {
     char cwd[PATH_MAX];
     if (getcwd(cwd, sizeof cwd)) outputDir = std::string(cwd) + "/" + outputDir;
   }
+  mkdir(outputDir.c_str(), 0755);  // an existing folder is fine
   if (contentDir && chdir(contentDir) != 0) return Usage("cannot enter the --content folder");
   setenv("SDL_VIDEODRIVER", "offscreen", 0);
   setenv("SDL_AUDIODRIVER", "dummy", 0);
