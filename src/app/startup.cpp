@@ -4,6 +4,7 @@
 #include "app/startup.h"
 
 #include <cstdio>
+#include <malloc.h>
 #include <new>
 
 #include "app/messages.h"
@@ -89,6 +90,12 @@ void SwitchToFullscreen() {
 }
 
 bool StartShow(const StartOptions& options) {
+  // Image buffers are large and short-lived, and are freed on another thread
+  // than the one that made them: give each its own mapping, so that its
+  // memory goes back to the system when it is freed.
+  mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+  // The images decode while the window, the context and the shaders are made.
+  StartTextureDecoding();
   if (!CreateWindowAndContext(options)) {
     ShowMessage(nullptr, kBadKindOfError);
     return false;

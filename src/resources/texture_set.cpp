@@ -5,8 +5,7 @@
 #include <cstring>
 
 #include "app/messages.h"
-#include "resources/image_decoder.h"
-#include "resources/whole_file.h"
+#include "resources/image_queue.h"
 
 const ImageEntry ImageTable[kImageCount] = {
     {"images/brick.png", 0},       {"images/stars.png", 0},      {"images/mandelbrot.png", 0},
@@ -41,7 +40,17 @@ bool AnisotropySupported() {
 }
 }  // namespace
 
+void StartTextureDecoding() {
+  static bool started = false;
+  if (started) return;
+  started = true;
+  static const char* paths[kImageCount];
+  for (int i = 0; i < kImageCount; ++i) paths[i] = ImageTable[i].path;
+  StartImageDecoding(paths, kImageCount);
+}
+
 bool LoadTextures() {
+  StartTextureDecoding();
   glGenTextures(kImageCount, TextureTable);
   // Without the extension the parameter would be an invalid enum: skip it.
   const bool anisotropic = AnisotropySupported();
@@ -52,38 +61,30 @@ bool LoadTextures() {
 
   for (int i = 0; i < kImageCount; ++i) {
     const char* path = ImageTable[i].path;
-    int32_t length = 0;
-    uint8_t* file = ReadWholeFile(path, &length);
-    if (!file) {
-      ShowMessage(path, kFileError);
-      return false;
-    }
-    int width = 0, height = 0, components = 0;
-    uint8_t* pixels = DecodeImage(file, length, &width, &height, &components);
-    delete[] file;
-    if (!pixels) {
-      ShowMessage(path, ImageFailureReason());
-      return false;
+    const DecodedImage& image = WaitForDecodedImage(i);
+    switch (image.status) {
+      case ImageStatus::kReady: break;
+      case ImageStatus::kFileError: ShowMessage(path, kFileError); return false;
+      case ImageStatus::kDecodeError: ShowMessage(path, image.failureReason.c_str()); return false;
     }
     PixelFormat format{};
-    if (!PixelFormatForComponents(components, &format)) {
-      FreeImagePixels(pixels);
+    if (!PixelFormatForComponents(image.components, &format)) {
       ShowMessage(path, kFormatError);
       return false;
     }
     glBindTexture(GL_TEXTURE_2D, TextureTable[i]);
-    glTexImage2D(GL_TEXTURE_2D, 0, format.internalFormat, width, height, 0, format.format,
-                 GL_UNSIGNED_BYTE, pixels);
+    glTexImage2D(GL_TEXTURE_2D, 0, format.internalFormat, image.width, image.height, 0,
+                 format.format, GL_UNSIGNED_BYTE, image.pixels);
     const bool trilinear = ImageTable[i].FilterFlag != 0;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
                     trilinear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, trilinear ? GL_LINEAR : GL_NEAREST);
     if (anisotropic) glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, maxAnisotropy);
-    const GLint wrap = WrapModeForSize(width, height);
+    const GLint wrap = WrapModeForSize(image.width, image.height);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
     gl.glGenerateMipmap(GL_TEXTURE_2D);
-    FreeImagePixels(pixels);
+    ReleaseDecodedImage(i);
   }
   return true;
 }

@@ -35,6 +35,10 @@ bool PixelFormatForComponents(int components, PixelFormat* out);
 // Square images repeat; others use the legacy clamp.
 GLint WrapModeForSize(int width, int height);
 
+// Starts reading and decoding the images on worker threads, so that they are
+// ready when LoadTextures wants them. Safe to call more than once.
+void StartTextureDecoding();
+
 // Loads all 24 images in table order. false after the failure has been shown
 // with the image path as caption ("File error.", the decoder's reason, or
 // "Format error."); the textures made so far stay.

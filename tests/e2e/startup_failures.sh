@@ -25,7 +25,7 @@ expect_failure() {
   local show; show=$(window_id NITRATE)
   [ -n "$show" ] && state=$(map_state "$show")
   check "$label: the show's window is not shown" test "$state" != IsViewable
-  [ -n "$box" ] && press Return "$box"
+  [ -n "$box" ] && dismiss "$box" "$pid"
   wait_exit "$pid" 10; rc=$?
   check "$label: exit code -1 (got $rc)" test "$rc" -eq 255
   check "$label: stderr says '$caption: $text'" grep -qF "$caption: $text" "$work/stderr"

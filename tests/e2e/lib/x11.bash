@@ -38,6 +38,17 @@ press() {
   xdotool key "$1" >/dev/null 2>&1
 }
 
+# dismiss BOX PID: presses Return on a message box until its process has
+# gone on (a box that has only just appeared may miss the first press).
+dismiss() {
+  for _ in $(seq 1 20); do
+    [ -n "$(xwininfo -id "$1" 2>/dev/null)" ] || return 0
+    kill -0 "$2" 2>/dev/null || return 0
+    press Return "$1"
+    sleep 0.25
+  done
+}
+
 # wait_exit PID SECONDS: waits for PID to end; its exit code, or 124 when it
 # was still running (it is then killed).
 wait_exit() {
