@@ -65,6 +65,9 @@ bool CreateSceneTarget() {
 
 bool CreateWindowAndContext(const StartOptions& options) {
   if (options.instanceGuard && !PlatformAcquireInstanceGuard(options.instanceGuard)) return false;
+  // The images decode while the window, the context and the shaders are made;
+  // a refused second copy never starts on them.
+  StartTextureDecoding();
   if (!PlatformInitVideo()) return false;
   if (options.outputWidth > 0 && options.outputHeight > 0) {
     ScreenWidth = options.outputWidth;
@@ -94,8 +97,6 @@ bool StartShow(const StartOptions& options) {
   // than the one that made them: give each its own mapping, so that its
   // memory goes back to the system when it is freed.
   mallopt(M_MMAP_THRESHOLD, 256 * 1024);
-  // The images decode while the window, the context and the shaders are made.
-  StartTextureDecoding();
   if (!CreateWindowAndContext(options)) {
     ShowMessage(nullptr, kBadKindOfError);
     return false;

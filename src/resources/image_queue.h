@@ -1,8 +1,9 @@
 // Decoding the texture set ahead of the upload. Worker threads read and
 // decode the images while the main thread builds the window, the context and
-// the shaders; the texture loader then takes them in table order. The workers stay a few images ahead of the loader so
-// memory stays bounded. Failures are carried to the loader, which shows them
-// in table order exactly as if it had read the files itself.
+// the shaders; the texture loader then takes them in table order. The
+// workers stay a few images ahead of the loader so memory stays bounded.
+// Failures are carried to the loader, which shows them in table order
+// exactly as if it had read the files itself.
 #pragma once
 #include <cstdint>
 #include <string>
