@@ -43,7 +43,7 @@ run_show() {
     rm -f "$work/out.raw" "$work/stderr" "$work/rc"
     (cd "$content" && NITRATE="$build/nitrate" WORK="$work" SDL_AUDIODRIVER=disk \
       SDL_DISKAUDIOFILE="$work/out.raw" timeout -s KILL 90 \
-      xvfb-run -a -s "-screen 0 640x480x24" bash "$work/drive.sh" "$seconds")
+      xvfb-run -a -s "-screen 0 640x480x24 -noreset" bash "$work/drive.sh" "$seconds")
     rc=$(cat "$work/rc" 2>/dev/null || echo none)
     grep -q "Bad kind of error" "$work/stderr" 2>/dev/null || return 0
     sleep 5

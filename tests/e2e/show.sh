@@ -5,7 +5,7 @@
 set -u
 build=$(cd "$1" && pwd); source=$(cd "$2" && pwd)
 if [ -z "${NITRATE_UNDER_XVFB:-}" ]; then
-  NITRATE_UNDER_XVFB=1 exec timeout -s KILL 240 xvfb-run -a -s "-screen 0 1280x720x24" bash "$0" "$build" "$source"
+  NITRATE_UNDER_XVFB=1 exec timeout -s KILL 240 xvfb-run -a -s "-screen 0 1280x720x24 -noreset" bash "$0" "$build" "$source"
 fi
 . "$source/tests/e2e/lib/x11.bash"
 work=${NITRATE_E2E_KEEP:-$(mktemp -d)}; [ -z "${NITRATE_E2E_KEEP:-}" ] && trap 'rm -rf "$work"' EXIT; mkdir -p "$work"

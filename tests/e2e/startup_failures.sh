@@ -6,7 +6,7 @@
 set -u
 build=$(cd "$1" && pwd); source=$(cd "$2" && pwd)
 if [ -z "${NITRATE_UNDER_XVFB:-}" ]; then
-  NITRATE_UNDER_XVFB=1 exec timeout -s KILL 300 xvfb-run -a -s "-screen 0 800x600x24" bash "$0" "$build" "$source"
+  NITRATE_UNDER_XVFB=1 exec timeout -s KILL 300 xvfb-run -a -s "-screen 0 800x600x24 -noreset" bash "$0" "$build" "$source"
 fi
 . "$source/tests/e2e/lib/x11.bash"
 work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
@@ -18,7 +18,7 @@ expect_failure() {
   rm -rf "$work/content"; cp -r "$source/content" "$work/content"
   (cd "$work/content" && eval "$setup")
   (cd "$work/content" && exec "$build/nitrate" 2>"$work/stderr") &
-  local pid=$! box state rc
+  local pid=$! box state rc failed_before=$failures
   box=$(wait_for_window "$caption" 20)
   check "$label: a box titled '$caption' appears" test -n "$box"
   state=IsUnMapped
@@ -30,6 +30,7 @@ expect_failure() {
   check "$label: exit code -1 (got $rc)" test "$rc" -eq 255
   check "$label: stderr says '$caption: $text'" grep -qF "$caption: $text" "$work/stderr"
   check "$label: no window is left behind" test "$(window_count "$caption")" -eq 0
+  [ "$failures" -eq "$failed_before" ] || sed 's/^/     stderr: /' "$work/stderr"
 }
 
 expect_failure "missing shader" "shaders/plasma.fs" "Could not open" "rm shaders/plasma.fs"

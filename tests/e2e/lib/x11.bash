@@ -1,6 +1,9 @@
 # Helpers for driving the real program under Xvfb. Sourced by the e2e scripts.
 # Windows are found through xwininfo: without a window manager, xdotool's
 # own search is unreliable here.
+# Every script starts Xvfb with -noreset: by default the server resets when
+# its last client leaves, and a program connecting during that reset finds
+# no display (about one start in forty, measured).
 
 # window_id NAME: the id of the first window titled exactly NAME, or nothing.
 window_id() {
