@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "app/show_state.h"
+#include "app/startup_trace.h"
 #include "demo/director.h"
 #include "platform/platform.h"
 
@@ -24,6 +25,7 @@ struct LoopStats {
   void AfterPass(double demoTime) {
     if (!enabled) return;
     if (passes == 0) {
+      MarkStartupStep("first-pass");
       timespec now{};
       clock_gettime(CLOCK_REALTIME, &now);
       firstPresentUnixNs = now.tv_sec * 1000000000LL + now.tv_nsec;
@@ -36,6 +38,7 @@ struct LoopStats {
 
   void Report() const {
     if (!enabled) return;
+    ReportStartupSteps();
     std::fprintf(stderr,
                  "stats: first-present-unix-ns=%lld passes=%ld seconds=%.3f "
                  "passes-per-second=%.1f slowest-pass-ms=%.1f\n",

@@ -10,6 +10,7 @@
 #include "app/messages.h"
 #include "app/show_random.h"
 #include "app/show_state.h"
+#include "app/startup_trace.h"
 #include "audio/music_stream.h"
 #include "platform/platform.h"
 #include "resources/geometry.h"
@@ -69,6 +70,7 @@ bool CreateWindowAndContext(const StartOptions& options) {
   // a refused second copy never starts on them.
   StartTextureDecoding();
   if (!PlatformInitVideo()) return false;
+  MarkStartupStep("guard-and-video");
   if (options.outputWidth > 0 && options.outputHeight > 0) {
     ScreenWidth = options.outputWidth;
     ScreenHeight = options.outputHeight;
@@ -76,6 +78,7 @@ bool CreateWindowAndContext(const StartOptions& options) {
     PlatformScreenSize(&ScreenWidth, &ScreenHeight);
   }
   if (!PlatformCreateWindow(ScreenWidth, ScreenHeight)) return false;
+  MarkStartupStep("context");
   const GlLookup lookup = options.glLookup ? options.glLookup : PlatformGlProcAddress;
   if (!FetchGlEntryPoints(&gl, lookup, kPlatformSwapIntervalName)) return false;
   if (!ContextIsRecentEnough()) return false;
@@ -97,13 +100,16 @@ bool StartShow(const StartOptions& options) {
   // than the one that made them: give each its own mapping, so that its
   // memory goes back to the system when it is freed.
   mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+  MarkStartupStep("begin");
   if (!CreateWindowAndContext(options)) {
     ShowMessage(nullptr, kBadKindOfError);
     return false;
   }
   ShowLcgState = kShowLcgSeed;
   if (!LoadShaders()) return false;
+  MarkStartupStep("shaders");
   if (!LoadTextures()) return false;
+  MarkStartupStep("textures");
   CreateFullscreenQuad();
   if (!OpenMusicStream()) {
     ShowMessage(nullptr, kSoundError);
@@ -113,7 +119,9 @@ bool StartShow(const StartOptions& options) {
   // missing one has been shown and ends the start-up like any other file.
   const MeshLoad mesh = LoadMesh();
   if (mesh == MeshLoad::kMissing || mesh == MeshLoad::kOutOfMemory) return false;
+  MarkStartupStep("music-and-mesh");
   SwitchToFullscreen();
+  MarkStartupStep("fullscreen");
 
   SceneTarget.width = kSceneWidth;
   SceneTarget.height = kSceneHeight;
@@ -127,5 +135,6 @@ bool StartShow(const StartOptions& options) {
   if (!CreateSceneTarget()) return false;
   PlatformHideCursor();
   ResumeMusicStream();
+  MarkStartupStep("scene-target");
   return true;
 }

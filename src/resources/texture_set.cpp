@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "app/messages.h"
+#include "app/startup_trace.h"
+#include "app/startup_trace.h"
 #include "resources/image_queue.h"
 
 const ImageEntry ImageTable[kImageCount] = {
@@ -61,7 +63,10 @@ bool LoadTextures() {
 
   for (int i = 0; i < kImageCount; ++i) {
     const char* path = ImageTable[i].path;
+    const double waitStart = StartupClock();
     const DecodedImage& image = WaitForDecodedImage(i);
+    const double uploadStart = StartupClock();
+    AddStartupTime("decode-wait", uploadStart - waitStart);
     switch (image.status) {
       case ImageStatus::kReady: break;
       case ImageStatus::kFileError: ShowMessage(path, kFileError); return false;
@@ -83,7 +88,10 @@ bool LoadTextures() {
     const GLint wrap = WrapModeForSize(image.width, image.height);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
+    const double mipmapStart = StartupClock();
+    AddStartupTime("upload", mipmapStart - uploadStart);
     gl.glGenerateMipmap(GL_TEXTURE_2D);
+    AddStartupTime("mipmaps", StartupClock() - mipmapStart);
     ReleaseDecodedImage(i);
   }
   return true;

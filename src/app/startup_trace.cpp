@@ -1,0 +1,65 @@
+#include "app/startup_trace.h"
+
+#include <time.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+constexpr int kMaxEntries = 24;
+struct Entry {
+  const char* name;
+  double seconds;
+  bool total;
+};
+struct Trace {
+  bool enabled = std::getenv("NITRATE_STATS") != nullptr;
+  double last = -1.0;
+  int count = 0;
+  Entry entries[kMaxEntries] = {};
+};
+Trace& TheTrace() {
+  static Trace trace;
+  return trace;
+}
+}  // namespace
+
+double StartupClock() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+void AddStartupTime(const char* name, double seconds) {
+  Trace& trace = TheTrace();
+  if (!trace.enabled) return;
+  for (int i = 0; i < trace.count; ++i) {
+    if (trace.entries[i].total && trace.entries[i].name == name) {
+      trace.entries[i].seconds += seconds;
+      return;
+    }
+  }
+  if (trace.count < kMaxEntries) trace.entries[trace.count++] = {name, seconds, true};
+}
+
+void MarkStartupStep(const char* name) {
+  Trace& trace = TheTrace();
+  if (!trace.enabled) return;
+  const double now = StartupClock();
+  // The first mark only starts the clock.
+  if (trace.last >= 0.0 && trace.count < kMaxEntries) {
+    trace.entries[trace.count++] = {name, now - trace.last, false};
+  }
+  trace.last = now;
+}
+
+void ReportStartupSteps() {
+  const Trace& trace = TheTrace();
+  if (!trace.enabled) return;
+  std::fprintf(stderr, "startup:");
+  for (int i = 0; i < trace.count; ++i) {
+    const Entry& entry = trace.entries[i];
+    std::fprintf(stderr, " %s%s=%.1f", entry.total ? "+" : "", entry.name, entry.seconds * 1000.0);
+  }
+  std::fprintf(stderr, "\n");
+}
