@@ -6,10 +6,10 @@ cd "$(dirname "$0")/.."
 
 packages=(
   build-essential cmake pkg-config
-  libsdl2-dev libstb-dev libgl-dev libgl1-mesa-dri libegl-mesa0
+  libsdl2-dev libx11-dev libstb-dev libgl-dev libgl1-mesa-dri libegl-mesa0
   libgtest-dev
   libvorbis-dev
-  xvfb xauth xdotool imagemagick x11-utils
+  xvfb xauth xdotool imagemagick x11-utils openbox
   sox libsox-fmt-all
   python3 python3-pil python3-numpy
   fonts-yanone-kaffeesatz fonts-oldstandard fonts-dejavu-core

@@ -4,6 +4,10 @@
 #include "platform/platform.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +22,23 @@ bool escapeLatched = false;
 
 bool VideoDriverIsHeadless(const char* driver) {
   return driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+}
+
+// On X11, asks the window manager for a fullscreen, topmost window from the
+// moment it is mapped, by setting _NET_WM_STATE before the map (EWMH window
+// managers read it then). SDL's own fullscreen switch would instead wait up
+// to 100 ms for the geometry to change, which it never does here: the window
+// already has the screen's size and place. false where there is no X11.
+bool RequestFullscreenAtMap(SDL_Window* target) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(target, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+  Display* display = info.info.x11.display;
+  Atom states[2] = {XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False),
+                    XInternAtom(display, "_NET_WM_STATE_ABOVE", False)};
+  XChangeProperty(display, info.info.x11.window, XInternAtom(display, "_NET_WM_STATE", False),
+                  XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(states), 2);
+  return true;
 }
 
 void HandleWindowEvent(const SDL_WindowEvent& event) {
@@ -94,8 +115,9 @@ void PlatformShowFullscreen(int32_t width, int32_t height) {
   // window at its created size, so place and size it ourselves as well.
   SDL_SetWindowPosition(window, 0, 0);
   SDL_SetWindowSize(window, width, height);
+  const bool requested = RequestFullscreenAtMap(window);
   SDL_ShowWindow(window);
-  SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+  if (!requested) SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
   SDL_RaiseWindow(window);
 }
 

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# The show under a real window manager (openbox): the window asks for
+# fullscreen and topmost before it is mapped, so it covers the screen with
+# no border from its first frame, has the focus, and still ends on Escape.
+# Usage: window_manager.sh BUILD_DIR SOURCE_DIR (re-runs itself under Xvfb).
+set -u
+build=$(cd "$1" && pwd); source=$(cd "$2" && pwd)
+if [ -z "${NITRATE_UNDER_XVFB:-}" ]; then
+  NITRATE_UNDER_XVFB=1 exec timeout -s KILL 120 xvfb-run -a -s "-screen 0 1024x768x24 -noreset" bash "$0" "$build" "$source"
+fi
+. "$source/tests/e2e/lib/x11.bash"
+work=$(mktemp -d); trap 'rm -rf "$work"; kill "${wm:-}" 2>/dev/null' EXIT
+export SDL_AUDIODRIVER=dummy
+
+openbox >/dev/null 2>&1 &
+wm=$!
+wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; }
+for _ in $(seq 1 100); do wm_running && break; sleep 0.1; done
+check "openbox runs" wm_running
+
+(cd "$source/content" && NITRATE_STATS=1 exec "$build/nitrate" 2>"$work/stderr") &
+show=$!
+id=$(wait_for_window NITRATE 10)
+check "the show opens its window" test -n "$id"
+for _ in $(seq 1 50); do [ "$(map_state "$id")" = IsViewable ] && break; sleep 0.1; done
+sleep 1  # let the window manager settle
+state=$(xprop -id "$id" _NET_WM_STATE 2>/dev/null)
+check "the window asks for fullscreen and topmost ($state)" \
+  grep -q "_NET_WM_STATE_FULLSCREEN, _NET_WM_STATE_ABOVE" <<<"$state"
+geometry=$(xwininfo -id "$id" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
+  /Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h "+" x "+" y}')
+# A managed window with a title bar or a frame would sit lower or be smaller.
+check "the window covers the screen (got $geometry)" test "$geometry" = "1024x768+0+0"
+active=$(xprop -root _NET_ACTIVE_WINDOW | awk '{print $NF}')
+check "the window has the focus" test "$((active))" -eq "$((id))"
+
+press Escape "$id"
+wait_exit "$show" 3; rc=$?
+check "Escape ends the show with 0 (got $rc)" test "$rc" -eq 0
+check "the show reports its start-up" grep -q '^startup:' "$work/stderr"
+echo "   $(grep -o 'fullscreen=[0-9.]*' "$work/stderr") ms to go fullscreen"
+
+echo "$failures failed"
+[ "$failures" -eq 0 ]
