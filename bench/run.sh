@@ -8,10 +8,8 @@ build=$(cd "${1:-build}" && pwd)
 seconds=${2:-40}
 size=${3:-1920x1080}
 source=$(cd "$(dirname "$0")/.." && pwd)
-if [ -z "${NITRATE_UNDER_XVFB:-}" ]; then
-  NITRATE_UNDER_XVFB=1 exec xvfb-run -a -s "-screen 0 ${size}x24 -noreset" bash "$0" "$build" "$seconds" "$size"
-fi
 . "$source/tests/e2e/lib/x11.bash"
+under_xvfb "$size" $((seconds + 300)) "$0" "$build" "$seconds" "$size"
 work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
 
 cd "$source/content"

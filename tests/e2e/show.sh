@@ -4,10 +4,8 @@
 # Usage: show.sh BUILD_DIR SOURCE_DIR (re-runs itself under Xvfb).
 set -u
 build=$(cd "$1" && pwd); source=$(cd "$2" && pwd)
-if [ -z "${NITRATE_UNDER_XVFB:-}" ]; then
-  NITRATE_UNDER_XVFB=1 exec timeout -s KILL 240 xvfb-run -a -s "-screen 0 1280x720x24 -noreset" bash "$0" "$build" "$source"
-fi
 . "$source/tests/e2e/lib/x11.bash"
+under_xvfb 1280x720 240 "$0" "$build" "$source"
 work=${NITRATE_E2E_KEEP:-$(mktemp -d)}; [ -z "${NITRATE_E2E_KEEP:-}" ] && trap 'rm -rf "$work"' EXIT; mkdir -p "$work"
 export SDL_AUDIODRIVER=dummy
 

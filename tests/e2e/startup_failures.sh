@@ -5,10 +5,8 @@
 # Usage: startup_failures.sh BUILD_DIR SOURCE_DIR (re-runs itself under Xvfb).
 set -u
 build=$(cd "$1" && pwd); source=$(cd "$2" && pwd)
-if [ -z "${NITRATE_UNDER_XVFB:-}" ]; then
-  NITRATE_UNDER_XVFB=1 exec timeout -s KILL 300 xvfb-run -a -s "-screen 0 800x600x24 -noreset" bash "$0" "$build" "$source"
-fi
 . "$source/tests/e2e/lib/x11.bash"
+under_xvfb 800x600 300 "$0" "$build" "$source"
 work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
 
 # expect_failure LABEL CAPTION TEXT SETUP: copies the content, applies SETUP

@@ -5,10 +5,8 @@
 # Usage: window_manager.sh BUILD_DIR SOURCE_DIR (re-runs itself under Xvfb).
 set -u
 build=$(cd "$1" && pwd); source=$(cd "$2" && pwd)
-if [ -z "${NITRATE_UNDER_XVFB:-}" ]; then
-  NITRATE_UNDER_XVFB=1 exec timeout -s KILL 120 xvfb-run -a -s "-screen 0 1024x768x24 -noreset" bash "$0" "$build" "$source"
-fi
 . "$source/tests/e2e/lib/x11.bash"
+under_xvfb 1024x768 120 "$0" "$build" "$source"
 work=$(mktemp -d); trap 'rm -rf "$work"; kill "${wm:-}" 2>/dev/null' EXIT
 export SDL_AUDIODRIVER=dummy
 

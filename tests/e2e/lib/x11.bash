@@ -1,9 +1,18 @@
 # Helpers for driving the real program under Xvfb. Sourced by the e2e scripts.
 # Windows are found through xwininfo: without a window manager, xdotool's
 # own search is unreliable here.
-# Every script starts Xvfb with -noreset: by default the server resets when
-# its last client leaves, and a program connecting during that reset finds
-# no display (about one start in forty, measured).
+
+# under_xvfb SIZE SECONDS SCRIPT ARGS...: unless this already runs inside it,
+# re-runs SCRIPT with ARGS in an Xvfb screen of SIZE (WxH), killed after
+# SECONDS, and never returns. The server gets -noreset: by default it resets
+# when its last client leaves, and a program connecting during that reset
+# finds no display (about one start in forty, measured).
+under_xvfb() {
+  [ -n "${NITRATE_UNDER_XVFB:-}" ] && return 0
+  local size=$1 seconds=$2; shift 2
+  NITRATE_UNDER_XVFB=1 exec timeout -s KILL "$seconds" \
+    xvfb-run -a -s "-screen 0 ${size}x24 -noreset" bash "$@"
+}
 
 # window_id NAME: the id of the first window titled exactly NAME, or nothing.
 window_id() {
