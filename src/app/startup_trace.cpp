@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 constexpr int kMaxEntries = 24;
@@ -34,7 +35,7 @@ void AddStartupTime(const char* name, double seconds) {
   Trace& trace = TheTrace();
   if (!trace.enabled) return;
   for (int i = 0; i < trace.count; ++i) {
-    if (trace.entries[i].total && trace.entries[i].name == name) {
+    if (trace.entries[i].total && std::strcmp(trace.entries[i].name, name) == 0) {
       trace.entries[i].seconds += seconds;
       return;
     }

@@ -6,7 +6,6 @@
 
 #include "app/messages.h"
 #include "app/startup_trace.h"
-#include "app/startup_trace.h"
 #include "resources/image_queue.h"
 
 const ImageEntry ImageTable[kImageCount] = {
