@@ -29,8 +29,25 @@ geometry=$(xwininfo -id "$id" | awk '/Absolute upper-left X/ {x=$4} /Absolute up
   /Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h "+" x "+" y}')
 # A managed window with a title bar or a frame would sit lower or be smaller.
 check "the window covers the screen (got $geometry)" test "$geometry" = "1024x768+0+0"
-active=$(xprop -root _NET_ACTIVE_WINDOW | awk '{print $NF}')
-check "the window has the focus" test "$((active))" -eq "$((id))"
+active_is() {  # active_is ID: the window manager's active window is ID
+  local active; active=$(xprop -root _NET_ACTIVE_WINDOW 2>/dev/null | awk '{print $NF}')
+  [ -n "$active" ] && [ "$((active))" -eq "$(($1))" ]
+}
+for _ in $(seq 1 30); do active_is "$id" && break; sleep 0.1; done
+check "the window has the focus" active_is "$id"
+
+# Another window takes the focus: the show stays on screen and plays on.
+xmessage -name other "another program" &
+other_pid=$!
+other=$(wait_for_window other 10)
+[ -n "$other" ] && xdotool windowactivate "$other" >/dev/null 2>&1
+sleep 1
+check "another window can take the focus" active_is "${other:-0}"
+check "the show stays on screen without the focus" test "$(map_state "$id")" = IsViewable
+import -window root "$work/a.png"; sleep 0.3; import -window root "$work/b.png"
+change=$(compare -metric AE "$work/a.png" "$work/b.png" null: 2>&1 | awk '{print $1}')
+check "and keeps playing: the picture moves ($change pixels changed)" test "${change%.*}" -gt 1000
+kill "$other_pid" 2>/dev/null
 
 press Escape "$id"
 wait_exit "$show" 3; rc=$?
