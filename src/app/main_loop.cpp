@@ -9,10 +9,12 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/messages.h"
 #include "app/show_state.h"
 #include "app/startup_trace.h"
 #include "demo/director.h"
 #include "platform/platform.h"
+#include "resources/texture_set.h"
 
 namespace {
 struct LoopStats {
@@ -69,6 +71,15 @@ int MainLoop() {
     const bool quit = RunShowPass(demoTime, &exitCode);
     stats.AfterPass(demoTime);
     if (quit) break;
+    // The pictures not needed yet go up one a pass behind the first frame.
+    ContinueTextureLoading();
+    const TextureFailure failure = TextureLoadFailure();
+    if (failure.path) {
+      // An image whose header was sound but whose body the decoder refused.
+      PlatformHideWindow();
+      ShowMessage(failure.path, failure.text);
+      return -1;
+    }
   }
   stats.Report();
   return exitCode;

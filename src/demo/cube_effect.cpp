@@ -97,7 +97,7 @@ void TexturedCubeEffect() {
   ClearGrey();
   const CubeTransformMatrices matrices = CubeTransform(DemoTime);
   gl.glActiveTexture(GL_TEXTURE4);
-  glBindTexture(GL_TEXTURE_2D, TextureTable[kImageBrick]);
+  glBindTexture(GL_TEXTURE_2D, LoadedTexture(kImageBrick));
   gl.glUseProgram(ProgramTable[kProgramTexturedCube]);
   SetMatrices(kProgramTexturedCube, matrices);
   gl.glUniform1i(UniformLocation(kProgramTexturedCube, "T"), 4);

@@ -16,7 +16,7 @@ PlanesUniforms PlanesUniformsAt(double demoTime) {
 void PlanesEffect() {
   const PlanesUniforms values = PlanesUniformsAt(DemoTime);
   gl.glActiveTexture(GL_TEXTURE2);
-  glBindTexture(GL_TEXTURE_2D, TextureTable[kImageBrick]);
+  glBindTexture(GL_TEXTURE_2D, LoadedTexture(kImageBrick));
   gl.glUseProgram(ProgramTable[kProgramPlanes]);
   gl.glUniform1i(UniformLocation(kProgramPlanes, "T"), 2);
   gl.glUniform1f(UniformLocation(kProgramPlanes, "t"), values.t);

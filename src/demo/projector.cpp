@@ -7,6 +7,9 @@
 #include "resources/texture_set.h"
 
 void ProjectorPass(const FilmFrameState& state, double brightness) {
+  EnsureTextureLoaded(TextureTable[kImageFrame]);
+  EnsureTextureLoaded(state.sceneTexture);
+  EnsureTextureLoaded(state.scratchTexture);
   gl.glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, TextureTable[kImageFrame]);
   gl.glActiveTexture(GL_TEXTURE1);

@@ -15,7 +15,7 @@ ScreenZoomUniforms ScreenZoomAt(double progress) {
 void ScreenEffect(double progress) {
   const ScreenZoomUniforms zoom = ScreenZoomAt(progress);
   gl.glActiveTexture(GL_TEXTURE4);
-  glBindTexture(GL_TEXTURE_2D, TextureTable[kImageMandelbrot]);
+  glBindTexture(GL_TEXTURE_2D, LoadedTexture(kImageMandelbrot));
   const int p = kProgramScreen;
   gl.glUseProgram(ProgramTable[p]);
   gl.glUniform2f(UniformLocation(p, "ts"), zoom.scale, zoom.scale);

@@ -16,7 +16,7 @@ TunnelUniforms BrickTunnelUniforms(float tRate, float vRate, double demoTime) {
 namespace {
 void BindTunnel(int image) {
   gl.glActiveTexture(GL_TEXTURE2);
-  glBindTexture(GL_TEXTURE_2D, TextureTable[image]);
+  glBindTexture(GL_TEXTURE_2D, LoadedTexture(image));
   gl.glUseProgram(ProgramTable[kProgramTunnel]);
   gl.glUniform1i(UniformLocation(kProgramTunnel, "T"), 2);
 }

@@ -40,6 +40,9 @@ void* PlatformGlProcAddress(const char* name);
 inline constexpr const char* kPlatformSwapIntervalName = "SDL_GL_SetSwapInterval";
 
 void PlatformHideCursor();
+// Takes the window off the screen, so that a message box is not hidden
+// behind it.
+void PlatformHideWindow();
 void PlatformSwapBuffers();
 
 // Shows an OK-only message box with no owner window and writes

@@ -130,6 +130,10 @@ void* PlatformGlProcAddress(const char* name) {
 
 void PlatformHideCursor() { SDL_ShowCursor(SDL_DISABLE); }
 
+void PlatformHideWindow() {
+  if (window) SDL_HideWindow(window);
+}
+
 void PlatformSwapBuffers() { SDL_GL_SwapWindow(window); }
 
 void PlatformShowMessage(const char* caption, const char* text) {

@@ -25,9 +25,16 @@ uint8_t* DecodeImage(const uint8_t* bytes, int32_t length, int* width, int* heig
   return pixels;
 }
 
+bool ReadImageHeader(const uint8_t* bytes, int32_t length, int* width, int* height,
+                     int* components) {
+  return stbi_info_from_memory(bytes, length, width, height, components) != 0;
+}
+
 const char* ImageFailureReason() {
+  // Some of the decoder's reasons quote the damaged bytes and can come out
+  // empty; a message box needs words.
   const char* reason = stbi_failure_reason();
-  return reason ? reason : "unknown image error";
+  return reason && *reason ? reason : "unknown image error";
 }
 
 void FreeImagePixels(uint8_t* pixels) { stbi_image_free(pixels); }

@@ -14,7 +14,13 @@ inline constexpr int kMaxImageDimension = 16384;
 uint8_t* DecodeImage(const uint8_t* bytes, int32_t length, int* width, int* height,
                      int* components);
 
-// Why the last DecodeImage on this thread failed, in the decoder's words.
+// Reads only the header: true with the size and component count of an image
+// that DecodeImage would then decode unless its body is damaged.
+bool ReadImageHeader(const uint8_t* bytes, int32_t length, int* width, int* height,
+                     int* components);
+
+// Why the last DecodeImage or ReadImageHeader on this thread failed, in the
+// decoder's words.
 const char* ImageFailureReason();
 
 void FreeImagePixels(uint8_t* pixels);

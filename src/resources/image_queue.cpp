@@ -92,6 +92,7 @@ void ReleaseDecodedImage(int index) {
   FreeImagePixels(queue.images[index].pixels);
   queue.images[index].pixels = nullptr;
   queue.images[index].failureReason.clear();
-  queue.nextToTake = index + 1;
+  // An image taken out of order never moves the loader's position back.
+  if (index + 1 > queue.nextToTake) queue.nextToTake = index + 1;
   queue.changed.notify_all();
 }

@@ -22,6 +22,7 @@ struct DecodedImage {
 void StartImageDecoding(const char* const* paths, int count);
 
 // Blocks until image index is decoded. Main thread. The image stays owned by
-// the queue until ReleaseDecodedImage.
+// the queue until ReleaseDecodedImage. Images are decoded in index order, so
+// waiting for one out of order also decodes those before it.
 const DecodedImage& WaitForDecodedImage(int index);
 void ReleaseDecodedImage(int index);

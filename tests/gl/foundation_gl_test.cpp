@@ -10,6 +10,7 @@
 #include "resources/image_decoder.h"
 #include "resources/shader_library.h"
 #include "resources/texture_set.h"
+#include "gl_start.h"
 #include "resources/whole_file.h"
 
 namespace {
@@ -101,6 +102,23 @@ TEST(StartUp, TexturesFollowTheImageTable) {
     for (int w = std::max(width, height); w > 1; w /= 2) ++levels;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, levels, GL_TEXTURE_WIDTH, &smallest);
     EXPECT_EQ(smallest, 1);
+  }
+}
+
+TEST(StartUp, LeavesTheUploadsForLaterAndLoadsOnDemand) {
+  // Start-up only checks the images; the first use uploads one alone.
+  EXPECT_EQ(TexturesAtStartup.loaded, 0);
+  EXPECT_EQ(TexturesAtStartup.loadedAfterOneUse, 1);
+  EXPECT_TRUE(TexturesAtStartup.starsLoaded);
+  EXPECT_EQ(LoadedTextureCount(), kImageCount);
+  EXPECT_EQ(TextureLoadFailure().path, nullptr);
+  // The load order names every image once.
+  bool seen[kImageCount] = {};
+  for (int index : TextureLoadOrder) {
+    ASSERT_GE(index, 0);
+    ASSERT_LT(index, kImageCount);
+    EXPECT_FALSE(seen[index]) << index;
+    seen[index] = true;
   }
 }
 

@@ -21,6 +21,7 @@
 #include "app/main_loop.h"
 #include "app/show_state.h"
 #include "app/startup.h"
+#include "resources/texture_set.h"
 
 namespace {
 struct Request {
@@ -129,6 +130,13 @@ int main(int argc, char** argv) {
   setenv("SDL_AUDIODRIVER", "dummy", 0);
 
   if (!StartShow(options)) return -1;
+  // Every picture up before the first pass, so the captures never depend on
+  // how fast the uploads went.
+  FinishTextureLoading();
+  if (TextureLoadFailure().path) {
+    std::fprintf(stderr, "%s: %s\n", TextureLoadFailure().path, TextureLoadFailure().text);
+    return -1;
+  }
   int exitCode = 0;
   // Passes at k / fps, plus one at each requested time exactly.
   long pass = 0;
