@@ -51,17 +51,32 @@ bool AnisotropySupported() {
                         std::strstr(extensions, "GL_ARB_texture_filter_anisotropic"));
 }
 
+// A texture on its way up: level 0 goes up in strips of rows, then the
+// parameters and the mipmaps.
+struct Upload {
+  int index = -1;  // -1: none
+  int position = 0;
+  const DecodedImage* image = nullptr;
+  PixelFormat format{};
+  int rowsDone = 0;
+};
+
 struct Loader {
   bool anisotropic = false;
   GLfloat maxAnisotropy = 1.0f;
   int positionOf[kImageCount] = {};  // index in TextureLoadOrder
-  bool loaded[kImageCount] = {};
+  bool loaded[kImageCount] = {};     // complete, or failed
   int loadedCount = 0;
-  int nextInOrder = 0;  // TextureLoadOrder[0..nextInOrder) are loaded
+  int nextInOrder = 0;  // TextureLoadOrder[0..nextInOrder) are loaded or under way
+  Upload background;    // the one ContinueTextureLoading is working on
   TextureFailure failure = {nullptr, nullptr};
   std::string failureText;
 };
 Loader loader;
+
+// A strip of level 0 is at most this many bytes, so that one pass uploads a
+// card whole but the 6.3-megapixel film-writing strip over several passes.
+constexpr int64_t kStripBytes = 4 << 20;
 
 void Fail(int index, const char* text) {
   if (loader.failure.path) return;  // the first failure is the one shown
@@ -69,30 +84,79 @@ void Fail(int index, const char* text) {
   loader.failure = {ImageTable[index].path, loader.failureText.c_str()};
 }
 
-// Uploads image index with the filters, anisotropy, wrap mode and mipmaps
-// its table entry asks for. Once per index.
-void Upload(int index) {
-  loader.loaded[index] = true;  // tried once, even when it fails
+void MarkLoaded(int index) {
+  loader.loaded[index] = true;
   ++loader.loadedCount;
+}
+
+// Runs body with texture bound on the active unit, then puts the unit's
+// binding back: uploads happen in the middle of drawing.
+template <typename Body>
+void WithTextureBound(GLuint texture, Body body) {
+  GLint previous = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  body();
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previous));
+}
+
+// Takes the decoded image and makes level 0 with no pixels yet. false when
+// the image failed: the failure is kept and the texture counts as done.
+bool BeginUpload(int index, Upload* upload) {
   const int position = loader.positionOf[index];
   const double waitStart = StartupClock();
   const DecodedImage& image = WaitForDecodedImage(position);
-  const double uploadStart = StartupClock();
-  AddStartupTime("decode-wait", uploadStart - waitStart);
+  AddStartupTime("decode-wait", StartupClock() - waitStart);
   PixelFormat format{};
+  const char* failure = nullptr;
   if (image.status == ImageStatus::kFileError) {
-    Fail(index, kFileError);
+    failure = kFileError;
   } else if (image.status == ImageStatus::kDecodeError) {
-    Fail(index, image.failureReason.c_str());
+    failure = image.failureReason.c_str();
   } else if (!PixelFormatForComponents(image.components, &format)) {
-    Fail(index, kFormatError);
-  } else {
-    GLint previous = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
-    glBindTexture(GL_TEXTURE_2D, TextureTable[index]);
+    failure = kFormatError;
+  }
+  if (failure) {
+    Fail(index, failure);
+    ReleaseDecodedImage(position);
+    MarkLoaded(index);
+    return false;
+  }
+  *upload = {index, position, &image, format, 0};
+  WithTextureBound(TextureTable[index], [&] {
     glTexImage2D(GL_TEXTURE_2D, 0, format.internalFormat, image.width, image.height, 0,
-                 format.format, GL_UNSIGNED_BYTE, image.pixels);
-    const bool trilinear = ImageTable[index].FilterFlag != 0;
+                 format.format, GL_UNSIGNED_BYTE, nullptr);
+  });
+  return true;
+}
+
+// Uploads the next strip of level 0 (all of it when whole is set); once all
+// rows are up, sets the filters, anisotropy and wrap mode the table asks for,
+// builds the mipmaps and releases the pixels. A picture that took several
+// strips builds its mipmaps in a step of its own. true when the texture is
+// complete.
+bool ContinueUpload(Upload* upload, bool whole) {
+  const DecodedImage& image = *upload->image;
+  const int64_t rowBytes = static_cast<int64_t>(image.width) * image.components;
+  const bool firstStep = upload->rowsDone == 0;
+  if (upload->rowsDone < image.height) {
+    const int64_t stripRows = rowBytes > 0 ? kStripBytes / rowBytes : image.height;
+    const int left = image.height - upload->rowsDone;
+    int rows = left;
+    if (!whole && stripRows < left) rows = stripRows < 1 ? 1 : static_cast<int>(stripRows);
+    const double start = StartupClock();
+    WithTextureBound(TextureTable[upload->index], [&] {
+      glTexSubImage2D(GL_TEXTURE_2D, 0, 0, upload->rowsDone, image.width, rows,
+                      upload->format.format, GL_UNSIGNED_BYTE,
+                      image.pixels + upload->rowsDone * rowBytes);
+    });
+    AddStartupTime("upload", StartupClock() - start);
+    upload->rowsDone += rows;
+    if (!whole && (upload->rowsDone < image.height || !firstStep)) return false;
+  }
+  const double start = StartupClock();
+  WithTextureBound(TextureTable[upload->index], [&] {
+    const bool trilinear = ImageTable[upload->index].FilterFlag != 0;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
                     trilinear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, trilinear ? GL_LINEAR : GL_NEAREST);
@@ -102,13 +166,24 @@ void Upload(int index) {
     const GLint wrap = WrapModeForSize(image.width, image.height);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
-    const double mipmapStart = StartupClock();
-    AddStartupTime("upload", mipmapStart - uploadStart);
     gl.glGenerateMipmap(GL_TEXTURE_2D);
-    AddStartupTime("mipmaps", StartupClock() - mipmapStart);
-    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previous));
+  });
+  AddStartupTime("mipmaps", StartupClock() - start);
+  ReleaseDecodedImage(upload->position);
+  MarkLoaded(upload->index);
+  upload->index = -1;
+  return true;
+}
+
+// Makes texture index complete now.
+void UploadWhole(int index) {
+  if (loader.loaded[index]) return;
+  if (loader.background.index == index) {
+    ContinueUpload(&loader.background, true);
+    return;
   }
-  ReleaseDecodedImage(position);
+  Upload upload;
+  if (BeginUpload(index, &upload)) ContinueUpload(&upload, true);
 }
 
 // Reads the file and its header as the decoder will: false after showing why
@@ -168,24 +243,27 @@ void EnsureTextureLoaded(GLuint name) {
   if (name == 0) return;
   for (int i = 0; i < kImageCount; ++i) {
     if (TextureTable[i] == name) {
-      if (!loader.loaded[i]) Upload(i);
+      UploadWhole(i);
       return;
     }
   }
 }
 
 GLuint LoadedTexture(int index) {
-  if (!loader.loaded[index]) Upload(index);
+  UploadWhole(index);
   return TextureTable[index];
 }
 
 void ContinueTextureLoading() {
+  if (loader.background.index >= 0) {
+    ContinueUpload(&loader.background, false);
+    return;
+  }
   while (loader.nextInOrder < kImageCount) {
     const int index = TextureLoadOrder[loader.nextInOrder++];
-    if (!loader.loaded[index]) {
-      Upload(index);
-      return;
-    }
+    if (loader.loaded[index]) continue;
+    if (BeginUpload(index, &loader.background)) ContinueUpload(&loader.background, false);
+    return;
   }
 }
 

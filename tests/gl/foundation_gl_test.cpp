@@ -3,6 +3,9 @@
 // projector pass leaves behind.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <vector>
+
 #include "app/show_state.h"
 #include "demo/director.h"
 #include "demo/projector.h"
@@ -80,11 +83,18 @@ TEST(StartUp, TexturesFollowTheImageTable) {
     uint8_t* pixels = DecodeImage(file, length, &width, &height, &components);
     delete[] file;
     ASSERT_NE(pixels, nullptr);
-    FreeImagePixels(pixels);
 
     const GLuint texture = TextureTable[i];
     PixelFormat format{};
     ASSERT_TRUE(PixelFormatForComponents(components, &format));
+    // Level 0 holds the decoded pixels exactly, top row first, whether it
+    // went up whole or in strips.
+    std::vector<uint8_t> level0(static_cast<size_t>(width) * height * components);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, format.format, GL_UNSIGNED_BYTE, level0.data());
+    EXPECT_EQ(std::memcmp(level0.data(), pixels, level0.size()), 0);
+    FreeImagePixels(pixels);
     EXPECT_EQ(TextureLevelParameter(texture, GL_TEXTURE_INTERNAL_FORMAT), format.internalFormat);
     EXPECT_EQ(TextureLevelParameter(texture, GL_TEXTURE_WIDTH), width);
     EXPECT_EQ(TextureLevelParameter(texture, GL_TEXTURE_HEIGHT), height);
