@@ -13,8 +13,8 @@
 #include "resources/image_decoder.h"
 #include "resources/shader_library.h"
 #include "resources/texture_set.h"
-#include "gl_start.h"
 #include "resources/whole_file.h"
+#include "gl_start.h"
 
 namespace {
 GLint TextureLevelParameter(GLuint texture, GLenum name) {
