@@ -28,6 +28,6 @@ echo "renderer:          $(glxinfo -B 2>/dev/null | awk -F': ' '/OpenGL renderer
 echo "screen:            $size, $(nproc) cores"
 echo "first frame:       $(( (first - started) / 1000000 )) ms after exec"
 echo "passes per second: $(sed -n 's/.*passes-per-second=\([0-9.]*\).*/\1/p' <<<"$stats") over the first ${seconds} s of the show"
-echo "start-up steps:    $(grep '^startup:' "$work/stderr" | sed 's/^startup: //') (ms; + marks totals over all texture uploads, which now run in the first passes)"
+echo "start-up steps:    $(grep '^startup:' "$work/stderr" | sed 's/^startup: //') (ms; + marks totals over all texture uploads, made in the first passes of the show)"
 echo "slowest pass:      $(sed -n 's/.*slowest-pass-ms=\([0-9.]*\).*/\1/p' <<<"$stats") ms"
 echo "peak memory:       $(( $(sed -n 's/peak-rss-kb=//p' "$work/time") / 1024 )) MB"
