@@ -1,10 +1,10 @@
 #include "app/startup_trace.h"
 
-#include <time.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/platform.h"
 
 namespace {
 constexpr int kMaxEntries = 24;
@@ -26,9 +26,8 @@ Trace& TheTrace() {
 }  // namespace
 
 double StartupClock() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+  return static_cast<double>(PlatformClockCounter()) /
+         static_cast<double>(PlatformClockFrequency());
 }
 
 void AddStartupTime(const char* name, double seconds) {

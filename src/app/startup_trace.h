@@ -8,7 +8,7 @@
 void MarkStartupStep(const char* name);
 // Adds seconds to the running total called name (a string literal).
 void AddStartupTime(const char* name, double seconds);
-// Seconds on the monotonic clock, for the totals.
+// Seconds on the show clock, for the totals.
 double StartupClock();
 // One "startup:" line with every step's length and every total, in ms.
 void ReportStartupSteps();

@@ -240,7 +240,8 @@ bool LoadTextures() {
 }
 
 void EnsureTextureLoaded(GLuint name) {
-  if (name == 0) return;
+  // Called for every bind of every pass: once all is up, nothing to look for.
+  if (name == 0 || loader.loadedCount == kImageCount) return;
   for (int i = 0; i < kImageCount; ++i) {
     if (TextureTable[i] == name) {
       UploadWhole(i);
