@@ -1,13 +1,18 @@
 // music-check: decodes an Ogg Vorbis file and measures it against the show's rules:
-// 129-131 s long, peaks at or below -1 dBFS, about -16 LUFS, silent from show time
-// 130 s, and every bass-drum stroke of the score heard on the 96 bpm grid anchored
-// at show time 4 s.
+// 129-131 s long, sample and true peaks at or below -1 dBFS / dBTP, -16 LUFS within
+// 0.5 LU, silent from file time 129.5 s, every bass-drum stroke of the score heard on
+// the 96 bpm grid anchored at show time 4 s; and as a listener hears it: at least six
+// timbres in the score, a stereo image (channel correlation 0.5-0.8), a room that
+// rings 0.8-1.5 s after the final chord, and no phrase more than 0.9 like an earlier
+// one (chroma similarity, see listen.h).
 // Prints the measurements, then the failed rules; exits non-zero if any failed.
 #include <cmath>
 #include <cstdio>
 #include <string>
 
+#include "listen.h"
 #include "master.h"
+#include "notation.h"
 #include "score.h"
 #include "synth.h"
 #include "vorbis_io.h"
@@ -16,7 +21,14 @@ namespace {
 
 constexpr double kMinSeconds = 129.0, kMaxSeconds = 131.0;
 constexpr double kMaxPeakDbfs = -1.0;
-constexpr double kTargetLufs = -16.0, kLufsTolerance = 1.0;
+constexpr double kMaxTruePeakDbtp = -1.0;
+constexpr double kTargetLufs = -16.0, kLufsTolerance = 0.5;
+constexpr double kMinCorrelation = 0.5, kMaxCorrelation = 0.8;
+constexpr double kMinReverbSeconds = 0.8, kMaxReverbSeconds = 1.5;
+// Phrases start on show times 4 + 5k s; the 25th ends at 129 s.
+constexpr int kPhrases = 25;
+constexpr double kMaxPhraseSimilarity = 0.9;
+constexpr int kMinTimbres = 6;
 constexpr double kSilenceDbfs = -60.0;
 constexpr double kMatchWindowSeconds = 0.015;
 constexpr double kMeanOffsetSeconds = 0.005;
@@ -58,7 +70,8 @@ int main(int argc, char** argv) {
 
     std::printf("%s: %.3f s, %zu bytes, peak %.2f dBFS, %zu clipped samples, %.2f LUFS integrated\n", argv[1],
                 seconds, bytes.size(), peak, clipped, lufs);
-    std::printf("after show time 130 s: peak %.1f dBFS\n\n%-18s %8s %8s %8s\n", tail_peak, "section", "show s",
+    std::printf("after file time %.1f s: peak %.1f dBFS\n\n%-18s %8s %8s %8s\n", music::kSilentFromFileSeconds,
+                tail_peak, "section", "show s",
                 "to s", "LUFS");
     std::vector<double> power = music::k_weighted_power(pcm.left, pcm.right, rate);
     double bar = music::kFirstBar;
@@ -90,6 +103,47 @@ int main(int argc, char** argv) {
         }
         bar += section.bars;
     }
+    // The listener's view: true peak, stereo image, room, and how alike the phrases are.
+    const double true_peak = music::true_peak_dbtp(pcm.left, pcm.right, rate);
+    const double correlation = music::channel_correlation(pcm.left, pcm.right, 0, pcm.left.size());
+    // The final chord's written release, where the band stops and the room rings on.
+    double release = 0;
+    {
+        double section_bar = music::kFirstBar;
+        for (const music::Section& section : music::kScore) {
+            std::vector<music::Note> lead;
+            std::string why;
+            if (music::parse_line(section.lead, section.bars, &lead, &why) && !lead.empty())
+                release = music::bar_to_file_seconds(section_bar + (lead.back().start_beats + lead.back().length_beats *
+                                                                    section.orch.legato) / music::kBeatsPerBar);
+            section_bar += section.bars;
+        }
+    }
+    const double reverb = music::reverberation_time(pcm.left, pcm.right, rate, release, music::kSilentFromFileSeconds);
+    const int timbres = music::score_timbre_count();
+    std::printf("true peak %.2f dBTP, channel correlation %.3f, reverberation time %.2f s after the final chord "
+                "(released at file time %.2f s), %d timbres in the score\n",
+                true_peak, correlation, reverb, release, timbres);
+    // Every five-second phrase from show time 4 s against every earlier one.
+    std::vector<std::vector<double>> phrases;
+    double most_similar = 0;
+    int repeats = 0;
+    for (int phrase = 0; phrase < kPhrases; ++phrase) {
+        double start = 4.0 + 5.0 * phrase - music::kPlayerLeadInSeconds;
+        phrases.push_back(music::phrase_chroma(pcm.left, pcm.right, rate, start, 5.0));
+        double closest = 0;
+        int closest_to = -1;
+        for (int k = 0; k < phrase; ++k) {
+            double s = music::phrase_similarity(phrases.back(), phrases[size_t(k)]);
+            if (s > closest) { closest = s; closest_to = k; }
+        }
+        if (closest_to >= 0)
+            std::printf("phrase %2d (show %5.1f s): most like phrase %2d (show %5.1f s), %.3f\n", phrase,
+                        4.0 + 5.0 * phrase, closest_to, 4.0 + 5.0 * closest_to, closest);
+        most_similar = std::max(most_similar, closest);
+        repeats += closest > kMaxPhraseSimilarity;
+    }
+    std::printf("%d of %d phrases above %.2f like an earlier one\n", repeats, kPhrases, kMaxPhraseSimilarity);
     double mean = matched ? sum / double(matched) : 0;
     std::printf("\nbass drum: %zu strokes in the score, %zu heard within %.0f ms, mean offset %+.1f ms, worst %.1f ms\n",
                 strokes, matched, kMatchWindowSeconds * 1000, mean * 1000, worst * 1000);
@@ -101,8 +155,14 @@ int main(int argc, char** argv) {
     require(seconds >= kMinSeconds && seconds <= kMaxSeconds, "duration between 129 and 131 s");
     require(peak <= kMaxPeakDbfs, "peak at or below -1 dBFS");
     require(clipped == 0, "no clipped samples");
-    require(std::fabs(lufs - kTargetLufs) <= kLufsTolerance, "integrated loudness within 1 LU of -16 LUFS");
-    require(tail_peak <= kSilenceDbfs, "silent from show time 130 s");
+    require(true_peak <= kMaxTruePeakDbtp, "true peak at or below -1 dBTP");
+    require(std::fabs(lufs - kTargetLufs) <= kLufsTolerance, "integrated loudness within 0.5 LU of -16 LUFS");
+    require(tail_peak <= kSilenceDbfs, "silent from file time 129.5 s");
+    require(timbres >= kMinTimbres, "at least six timbres in the band");
+    require(correlation >= kMinCorrelation && correlation <= kMaxCorrelation, "channel correlation between 0.5 and 0.8");
+    require(reverb >= kMinReverbSeconds && reverb <= kMaxReverbSeconds,
+            "reverberation time on the final chord between 0.8 and 1.5 s");
+    require(repeats == 0, "no phrase more than 0.9 like an earlier one");
     require(strokes > 0 && matched * 20 >= strokes * 19, "nineteen in twenty bass-drum strokes heard on time");
     require(std::fabs(mean) <= kMeanOffsetSeconds, "bass drum on average within 5 ms of the grid");
     if (!failures) std::printf("all checks passed\n");

@@ -1,24 +1,40 @@
 // The "Belva March" as data: sections in playing order, each with its melody, chord
-// chart (one chord per beat), optional written bass line and orchestration.
+// chart (one chord per beat), optional written bass line, optional countermelody and
+// the pit band's orchestration.
 // Bar 0 starts at show time 4 s; every four bars (5 s at 96 beats per minute in 2/4)
 // is one show section, so each phrase below turns where the picture turns.
 // Keys: B-flat major (strains A and B), E-flat major (trio), C minor (break strain).
+// When a strain comes back it is scored afresh (other voices on the tune, a new
+// countermelody or obbligato, sometimes a new harmonisation), never copied.
 #pragma once
 
 namespace music {
 
+// The pit band's pitched voices; the drums (snare, bass drum, cymbals) come with
+// the drum settings below.
+enum class Voice { cornet, clarinet, flute, trombone, horn, tuba, glockenspiel, piano, count };
+constexpr int kVoiceCount = int(Voice::count);
+
 enum class SnarePattern { none, light, march, drive, roll };
-enum class LeadTone { brass, reed };
+// How the harmony is played: oom-pah (tuba on the beats, horns on the off-beats),
+// tutti (chords and bass struck with every melody note), stride (the pianist's left
+// hand on the beats, chords on the off-beats) or not at all.
+enum class Accompaniment { none, oompah, tutti, stride };
+
+struct Part {
+    Voice voice = Voice::cornet;
+    float level = 0;   // 0 = this slot is unused
+    int octave = 0;    // played this many octaves above the written line
+};
 
 struct Orchestration {
-    float lead = 0;          // melody level, 0 = tacet
-    LeadTone tone = LeadTone::brass;
-    float bright = 0.5f;     // filter-envelope depth of the melody, 0..1
+    Part tune[3] = {};       // voices on the melody
+    Part counter = {};       // voice on the section's countermelody line
+    float bright = 0.5f;     // filter-envelope depth of the winds, 0..1
     float legato = 0.85f;    // sounding fraction of each written melody note
-    float low_double = 0;    // level of the melody doubled an octave down (trombones)
-    bool tutti = false;      // chords and bass play with each melody note instead of oom-pah
-    float bass = 0;          // tuba level
-    float pah = 0;           // off-beat chord level
+    Accompaniment accompaniment = Accompaniment::oompah;
+    float bass = 0;          // tuba (or the pianist's left hand in stride)
+    float pah = 0;           // off-beat chords (horns, or the pianist's right hand in stride)
     float kick = 0;          // bass drum level
     bool kick_both_beats = false;
     float clash = 0;         // hand cymbals with the bass drum
@@ -28,14 +44,16 @@ struct Orchestration {
     bool roll_into_next = false;  // buzz roll crescendo through the last bar
     float crash = 0;         // suspended cymbal on the first downbeat
     float crash_decay = 1.3f;  // seconds for the crash to fall by 1/e
+    bool choke = false;      // the player's hand stops the crash when the last note ends
 };
 
 struct Section {
     const char* name;
     int bars;
-    const char* lead;    // melody line (always the full length; rests allowed)
-    const char* chart;   // one chord per beat
-    const char* bass;    // written tuba line, or nullptr for oom on each beat from the chart
+    const char* lead;     // melody line (always the full length; rests allowed)
+    const char* chart;    // one chord per beat
+    const char* bass;     // written tuba line, or nullptr for oom on each beat from the chart
+    const char* counter;  // countermelody or obbligato, or nullptr
     Orchestration orch;
 };
 
@@ -49,133 +67,201 @@ struct Section {
 #define STRAIN_A_CADENCE                                                        \
     "Bb4:3 D5:1 F5:2 Bb5:2 | C6:2 Bb5:1 A5:1 G5:2 Eb5:2 | D5:3 F5:1 C5:2 A4:2 | Bb4:4 r:4 |"
 #define STRAIN_A_CHART_ANTECEDENT "Bb Bb | Bb Bb | Cm Cm | F F | Bb Bb | F7 F7 | Bb C7 | F F |"
-#define STRAIN_A_CHART_OPENING "Bb Bb | Bb Bb | Cm Cm | F F |"
 #define STRAIN_A_CHART_CADENCE "Bb Bb | Cm7 Cm7 | Bb F7 | Bb Bb |"
 
+#define STRAIN_B_FIRST_HALF                                                     \
+    "F5:6 D5:2 | Eb5:2 D5:2 C5:2 Bb4:2 | G5:6 Eb5:2 | F5:4 D5:4 |"              \
+    "C5:2 D5:2 Eb5:2 C5:2 | D5:2 Bb4:2 F4:2 D5:2 | C5:2 E5:2 G5:2 E5:2 | F5:4 r:4 |"
+#define STRAIN_B_SECOND_HALF                                                    \
+    "F5:6 D5:2 | Eb5:2 D5:2 C5:2 Bb4:2 | G5:6 Eb5:2 | F5:4 D5:4 |"              \
+    "Eb5:2 G5:2 Bb5:2 G5:2 | F5:2 D5:2 Bb4:2 D5:2 | C5:3 D5:1 Eb5:2 A4:2 | Bb4:4 r:4 |"
+
+constexpr Part cornets(float level) { return {Voice::cornet, level, 0}; }
+constexpr Part clarinets(float level, int octave = 0) { return {Voice::clarinet, level, octave}; }
+constexpr Part flute(float level, int octave = 0) { return {Voice::flute, level, octave}; }
+constexpr Part piccolo(float level) { return {Voice::flute, level, 1}; }
+constexpr Part trombones(float level, int octave = 0) { return {Voice::trombone, level, octave}; }
+constexpr Part glockenspiel(float level) { return {Voice::glockenspiel, level, 1}; }
+constexpr Part piano(float level) { return {Voice::piano, level, 0}; }
+
 constexpr Orchestration kFullBand = {
-    0.9f, LeadTone::brass, 0.75f, 0.8f, 0, false, 0.8f, 0.5f, 0.75f, false, 0.25f,
-    SnarePattern::march, 0.55f, 0, false, 0};
+    .tune = {cornets(0.9f), clarinets(0.4f)}, .bright = 0.75f, .legato = 0.8f, .bass = 0.8f, .pah = 0.5f,
+    .kick = 0.75f, .clash = 0.25f, .snare = SnarePattern::march, .snare_level = 0.55f};
+
+constexpr Orchestration kGrandioso = {
+    .tune = {cornets(1.0f), trombones(0.5f, -1), clarinets(0.35f)}, .bright = 0.9f, .legato = 0.8f, .bass = 0.9f,
+    .pah = 0.55f, .kick = 0.85f, .kick_both_beats = true, .clash = 0.35f, .snare = SnarePattern::march,
+    .snare_level = 0.6f, .crash = 1.0f};
 
 constexpr Orchestration with_crash(Orchestration o, float crash) { o.crash = crash; return o; }
 constexpr Orchestration with_roll_out(Orchestration o) { o.roll_into_next = true; return o; }
+constexpr Orchestration with_counter(Orchestration o, Part counter) { o.counter = counter; return o; }
 
-constexpr Orchestration kGrandioso = {
-    1.0f, LeadTone::brass, 0.9f, 0.8f, 0.55f, false, 0.9f, 0.55f, 0.85f, true, 0.35f,
-    SnarePattern::march, 0.6f, 0, false, 1.0f};
-
-constexpr Orchestration kTrio = {
-    0.7f, LeadTone::reed, 0.3f, 0.97f, 0, false, 0.45f, 0.3f, 0.35f, false, 0,
-    SnarePattern::light, 0.3f, 0, false, 0.35f};
-
-// Orchestration columns: lead, tone, bright, legato, low_double, tutti, bass, pah,
-// kick, kick_both_beats, clash, snare, snare_level, roll_end, roll_into_next, crash
-// [, crash_decay].
 constexpr Section kScore[] = {
     // Show 1.5-4: white screen and the hand-written title. A buzz roll swells and the
-    // brass pick up into the downbeat at 4 s.
-    {"intro", 2, "r:8 | r:4 F4:2 F4:1 F4:1 |", "N N | N N |", "r:8 | r:8 |",
-     {0.9f, LeadTone::brass, 0.6f, 0.8f, 0, false, 0, 0, 0, false, 0,
-      SnarePattern::roll, 0.04f, 0.8f, false, 0}},
+    // cornets pick up into the downbeat at 4 s.
+    {"intro", 2, "r:8 | r:4 F4:2 F4:1 F4:1 |", "N N | N N |", "r:8 | r:8 |", nullptr,
+     {.tune = {cornets(0.9f)}, .bright = 0.6f, .legato = 0.8f, .accompaniment = Accompaniment::none,
+      .snare = SnarePattern::roll, .snare_level = 0.04f, .roll_end = 0.8f}},
 
-    // 4-9 "The Flicker House presents": fanfare, half close on the dominant.
+    // 4-9 "The Flicker House presents": fanfare for cornets and trombones, the
+    // glockenspiel on top, half close on the dominant.
     {"fanfare", 4, "Bb4:3 F4:1 Bb4:3 D5:1 | F5:4 r:2 F5:2 | G5:3 F5:1 Eb5:3 C5:1 | A4:4 F4:4 |",
-     "Bb Bb | Bb Bb | Eb F7 | F F |", nullptr,
-     {1.0f, LeadTone::brass, 0.9f, 0.75f, 0.5f, false, 0.85f, 0.5f, 0.85f, true, 0.3f,
-      SnarePattern::march, 0.55f, 0, true, 1.0f}},
+     "Bb Bb | Bb Bb | Eb F7 | F F |", nullptr, nullptr,
+     {.tune = {cornets(1.0f), trombones(0.55f, -1), glockenspiel(0.3f)}, .bright = 0.9f, .legato = 0.75f,
+      .accompaniment = Accompaniment::tutti, .bass = 0.85f, .pah = 0.5f, .kick = 0.85f, .kick_both_beats = true,
+      .clash = 0.3f, .snare = SnarePattern::march, .snare_level = 0.55f, .roll_into_next = true, .crash = 1.0f}},
 
-    // 9-29 title and credit cards: the first strain.
-    {"strain A", 16, STRAIN_A_ANTECEDENT STRAIN_A_CONSEQUENT_OPENING STRAIN_A_CADENCE,
-     STRAIN_A_CHART_ANTECEDENT STRAIN_A_CHART_OPENING STRAIN_A_CHART_CADENCE, nullptr,
-     with_crash(kFullBand, 0.6f)},
+    // 9-19 title cards: the first strain's antecedent, cornets with clarinets.
+    {"strain A", 8, STRAIN_A_ANTECEDENT, STRAIN_A_CHART_ANTECEDENT, nullptr, nullptr, with_crash(kFullBand, 0.6f)},
+
+    // 19-29 credit cards: the consequent goes to the woodwinds (clarinets, flute an
+    // octave up), freshly harmonised, with a legato trombone countermelody.
+    {"strain A answer", 8, STRAIN_A_CONSEQUENT_OPENING STRAIN_A_CADENCE,
+     "Bb Gm | Bb Gm | Cm Eb | F F7 |" STRAIN_A_CHART_CADENCE, nullptr,
+     "D4:4 C4:4 | Bb3:4 A3:4 | G3:4 Eb3:4 | F3:4 A3:4 | D4:4 F4:4 | Eb4:6 G3:2 | F3:4 A3:4 | Bb3:6 r:2 |",
+     {.tune = {clarinets(0.75f), flute(0.45f, 1)}, .counter = trombones(0.75f), .bright = 0.6f, .legato = 0.9f,
+      .bass = 0.7f, .pah = 0.45f, .kick = 0.65f, .clash = 0.2f, .snare = SnarePattern::march, .snare_level = 0.45f}},
 
     // 29-34 the definition card: the tuba walks alone under the off-beats, the roll
     // builds into the first scene.
     {"tuba link", 4, "r:8 | r:8 | r:8 | r:8 |", "Bb Bb | Eb Eb | Bb Bb | F7 F7 |",
-     "Bb1:2 D2:2 F2:2 D2:2 | Eb2:2 G2:2 Bb2:2 G2:2 | F2:2 D2:2 Bb1:2 D2:2 | F2:2 Eb2:2 D2:2 C2:2 |",
-     {0, LeadTone::brass, 0, 0.8f, 0, false, 0.95f, 0.45f, 0.6f, false, 0,
-      SnarePattern::march, 0.45f, 0, true, 0}},
+     "Bb1:2 D2:2 F2:2 D2:2 | Eb2:2 G2:2 Bb2:2 G2:2 | F2:2 D2:2 Bb1:2 D2:2 | F2:2 Eb2:2 D2:2 C2:2 |", nullptr,
+     {.bright = 0.5f, .bass = 0.95f, .pah = 0.45f, .kick = 0.6f, .snare = SnarePattern::march, .snare_level = 0.45f,
+      .roll_into_next = true}},
 
-    // 34-54 the first scenes: a broad second strain, crash on the star tunnel.
-    {"strain B", 16,
-     "F5:6 D5:2 | Eb5:2 D5:2 C5:2 Bb4:2 | G5:6 Eb5:2 | F5:4 D5:4 |"
-     "C5:2 D5:2 Eb5:2 C5:2 | D5:2 Bb4:2 F4:2 D5:2 | C5:2 E5:2 G5:2 E5:2 | F5:4 r:4 |"
-     "F5:6 D5:2 | Eb5:2 D5:2 C5:2 Bb4:2 | G5:6 Eb5:2 | F5:4 D5:4 |"
-     "Eb5:2 G5:2 Bb5:2 G5:2 | F5:2 D5:2 Bb4:2 D5:2 | C5:3 D5:1 Eb5:2 A4:2 | Bb4:4 r:4 |",
-     "Bb Bb | Eb F7 | Cm7 Cm7 | Bb Bb | F7 F7 | Bb Bb | C7 C7 | F F |"
-     "Bb Bb | Eb F7 | Cm7 Cm7 | Bb Bb | Eb Eb | Bb Bb | F7 F7 | Bb Bb |",
+    // 34-44 the first scenes: a broad second strain on cornets and trombones, crash on
+    // the star tunnel.
+    {"strain B", 8, STRAIN_B_FIRST_HALF, "Bb Bb | Eb F7 | Cm7 Cm7 | Bb Bb | F7 F7 | Bb Bb | C7 C7 | F F |", nullptr,
      nullptr,
-     {0.95f, LeadTone::brass, 0.8f, 0.92f, 0.4f, false, 0.85f, 0.5f, 0.8f, false, 0.3f,
-      SnarePattern::march, 0.55f, 0, false, 1.0f}},
+     {.tune = {cornets(0.95f), trombones(0.4f, -1)}, .bright = 0.8f, .legato = 0.92f, .bass = 0.85f, .pah = 0.5f,
+      .kick = 0.8f, .clash = 0.3f, .snare = SnarePattern::march, .snare_level = 0.55f, .crash = 1.0f}},
 
-    // 54-59 "Dum dee dum... The management begs your patience": a sly reed, the
-    // harmony turns to B-flat seven to lead into the trio.
+    // 44-54 its repeat: clarinets join the cornets and the flute spins an obbligato
+    // above; the glockenspiel picks out the tune.
+    {"strain B repeat", 8, STRAIN_B_SECOND_HALF,
+     "Bb Gm | Eb F7 | Cm7 Cm7 | Bb Gm | Eb Eb | Bb Bb | F7 F7 | Bb Bb |", nullptr,
+     "Bb5:2 C6:2 D6:2 Bb5:2 | G5:2 Bb5:2 A5:2 C6:2 | Eb6:2 D6:2 C6:2 Bb5:2 | A5:2 Bb5:2 C6:2 D6:2 |"
+     "G6:4 F6:2 Eb6:2 | D6:4 F6:4 | Eb6:2 C6:2 A5:2 C6:2 | Bb5:2 F5:2 Bb5:4 |",
+     {.tune = {cornets(0.8f), clarinets(0.45f), glockenspiel(0.22f)}, .counter = flute(0.85f), .bright = 0.7f,
+      .legato = 0.85f, .bass = 0.8f, .pah = 0.45f, .kick = 0.75f, .clash = 0.25f, .snare = SnarePattern::march,
+      .snare_level = 0.5f}},
+
+    // 54-59 "Dum dee dum... The management begs your patience": the pit pianist alone,
+    // the harmony turning to B-flat seven to lead into the trio.
     {"dum dee dum", 4, "D4:3 Eb4:1 F4:4 | r:8 | Ab4:3 G4:1 F4:4 | D4:4 r:4 |",
-     "Bb Bb | Bb Bb | Bb7 Bb7 | Bb7 Bb7 |", nullptr,
-     {0.75f, LeadTone::reed, 0.35f, 0.85f, 0, false, 0.55f, 0.3f, 0.4f, false, 0,
-      SnarePattern::none, 0, 0, false, 0}},
+     "Bb Bb | Bb Bb | Bb7 Bb7 | Bb7 Bb7 |", nullptr, nullptr,
+     {.tune = {piano(0.85f)}, .bright = 0.4f, .legato = 0.85f, .accompaniment = Accompaniment::stride, .bass = 0.55f,
+      .pah = 0.4f}},
 
-    // 59-79 metaballs, meanwhile, cube, gazillion: the trio in the subdominant, softer.
-    {"trio", 16,
+    // 59-69 metaballs, meanwhile: the trio in the subdominant, quiet; the piano
+    // carries it with the clarinets, tuba and horns hold back.
+    {"trio", 8,
      "Bb4:4 G4:2 Ab4:2 | Bb4:6 Eb5:2 | D5:4 C5:2 Bb4:2 | Ab4:6 F4:2 |"
-     "G4:4 Eb4:2 F4:2 | G4:4 C5:4 | Bb4:4 Ab4:2 G4:2 | F4:8 |"
+     "G4:4 Eb4:2 F4:2 | G4:4 C5:4 | Bb4:4 Ab4:2 G4:2 | F4:8 |",
+     "Eb Eb | Eb Eb | Bb7 Bb7 | Bb7 Bb7 | Eb Eb | Cm Cm | Eb Bb7 | Bb Bb |", nullptr, nullptr,
+     {.tune = {piano(0.8f), clarinets(0.3f)}, .bright = 0.3f, .legato = 0.95f, .accompaniment = Accompaniment::stride,
+      .bass = 0.5f, .pah = 0.35f, .kick = 0.3f, .snare = SnarePattern::light, .snare_level = 0.25f, .crash = 0.35f}},
+
+    // 69-79 cube, gazillion: the trio's second half, clarinets on the tune over the
+    // band's soft oom-pah, a flute obbligato above.
+    {"trio obbligato", 8,
      "Bb4:4 G4:2 Ab4:2 | Bb4:6 Eb5:2 | F5:4 Eb5:2 D5:2 | C5:6 Ab4:2 |"
      "G4:4 Bb4:2 Eb5:2 | C5:4 Ab4:2 C5:2 | Bb4:4 F4:2 D5:2 | Eb5:4 r:4 |",
-     "Eb Eb | Eb Eb | Bb7 Bb7 | Bb7 Bb7 | Eb Eb | Cm Cm | Eb Bb7 | Bb Bb |"
-     "Eb Eb | Eb Eb | Bb7 Bb7 | Ab Ab | Eb Eb | Ab Ab | Eb Bb7 | Eb Eb |",
-     nullptr, kTrio},
+     "Eb Eb | Eb Eb | Bb7 Bb7 | Ab Ab | Eb Eb | Ab Ab | Eb Bb7 | Eb Eb |", nullptr,
+     "r:4 G5:2 Bb5:2 | Eb6:4 D6:2 Eb6:2 | F6:2 D6:2 Bb5:2 Ab5:2 | C6:4 Eb6:2 C6:2 |"
+     "Bb5:2 G5:2 Eb6:2 Bb5:2 | Ab5:2 C6:2 Eb6:2 F6:2 | G6:4 F6:2 Ab5:2 | G5:4 r:4 |",
+     {.tune = {clarinets(0.65f), piano(0.35f)}, .counter = flute(0.5f), .bright = 0.35f, .legato = 0.95f,
+      .bass = 0.45f, .pah = 0.3f, .kick = 0.35f, .snare = SnarePattern::light, .snare_level = 0.3f}},
 
-    // 79-89 textured cube, "looking at a cube": the break strain in C minor, low runs
-    // answered by full-band stabs.
+    // 79-89 textured cube, "looking at a cube": the break strain in C minor, tuba and
+    // trombones' low runs answered by full-band stabs.
     {"break call", 8,
      "r:8 | G5:2 r:2 G5:2 r:2 | r:8 | D5:2 r:2 B4:2 r:2 |"
      "r:8 | F5:2 r:2 Ab5:2 r:2 | r:8 | G5:2 r:2 B4:2 r:2 |",
      "N N | Cm Cm | N N | G G | N N | Fm Fm | N N | G7 G7 |",
      "C2:2 D2:2 Eb2:2 F2:2 | C2:2 r:2 C2:2 r:2 | Ab2:2 G2:2 F2:2 Eb2:2 | G1:2 r:2 G1:2 r:2 |"
      "C2:2 D2:2 Eb2:2 E2:2 | F2:2 r:2 F2:2 r:2 | D2:2 Eb2:2 E2:2 F#2:2 | G2:2 r:2 G1:2 r:2 |",
-     {1.0f, LeadTone::brass, 1.0f, 0.7f, 0.5f, true, 1.0f, 0.6f, 0.8f, false, 0.4f,
-      SnarePattern::drive, 0.5f, 0, false, 0.9f}},
+     "C3:2 D3:2 Eb3:2 F3:2 | r:8 | Ab3:2 G3:2 F3:2 Eb3:2 | r:8 |"
+     "C3:2 D3:2 Eb3:2 E3:2 | r:8 | D3:2 Eb3:2 E3:2 F#3:2 | r:8 |",
+     {.tune = {cornets(1.0f), trombones(0.5f, -1), clarinets(0.4f)}, .counter = trombones(0.7f), .bright = 1.0f,
+      .legato = 0.7f, .accompaniment = Accompaniment::tutti, .bass = 1.0f, .pah = 0.6f, .kick = 0.8f, .clash = 0.4f,
+      .snare = SnarePattern::drive, .snare_level = 0.5f, .crash = 0.9f}},
 
     // 89-94 the brick tunnel backwards: the break strain drives on to C minor's
     // turn towards B-flat.
     {"break drive", 4, "C5:2 Eb5:2 G5:2 Eb5:2 | Ab5:2 G5:2 F5:2 Eb5:2 | D5:2 F5:2 G5:2 B4:2 | C5:2 Bb4:2 A4:2 C5:2 |",
-     "Cm Cm | Fm Fm | G7 G7 | Cm F7 |", nullptr,
-     {1.0f, LeadTone::brass, 0.95f, 0.85f, 0.5f, false, 0.95f, 0.55f, 0.85f, true, 0.4f,
-      SnarePattern::drive, 0.6f, 0, false, 0.8f}},
+     "Cm Cm | Fm Fm | G7 G7 | Cm F7 |", nullptr, nullptr,
+     {.tune = {cornets(1.0f), trombones(0.5f, -1), flute(0.3f, 1)}, .bright = 0.95f, .legato = 0.85f,
+      .accompaniment = Accompaniment::tutti, .bass = 0.95f, .pah = 0.55f, .kick = 0.85f, .kick_both_beats = true,
+      .clash = 0.4f, .snare = SnarePattern::drive, .snare_level = 0.6f, .crash = 0.8f}},
 
     // 94-99 "And now... MATHEMATICS": one dominant stab, then a long roll swells to
     // the return, the band walking down to the first strain's pick-up note.
-    {"retransition", 4, "F5:2 r:6 | r:8 | r:8 | Eb5:2 C5:2 A4:2 F4:2 |",
-     "F7 F7 | N N | N N | F7 F7 |", "F2:2 r:6 | r:8 | r:8 | F2:2 r:2 F2:2 r:2 |",
-     {1.0f, LeadTone::brass, 0.9f, 0.8f, 0.5f, true, 1.0f, 0.6f, 0.6f, false, 0,
-      SnarePattern::roll, 0.03f, 0.9f, false, 0.8f}},
+    {"retransition", 4, "F5:2 r:6 | r:8 | r:8 | Eb5:2 C5:2 A4:2 F4:2 |", "F7 F7 | N N | N N | F7 F7 |",
+     "F2:2 r:6 | r:8 | r:8 | F2:2 r:2 F2:2 r:2 |", nullptr,
+     {.tune = {cornets(1.0f), trombones(0.5f, -1)}, .bright = 0.9f, .legato = 0.8f,
+      .accompaniment = Accompaniment::tutti, .bass = 1.0f, .pah = 0.6f, .kick = 0.6f, .snare = SnarePattern::roll,
+      .snare_level = 0.03f, .roll_end = 0.9f, .crash = 0.8f}},
 
-    // 99-114 Mandelbrot, the maths card, metaballs: the first strain returns, full.
-    {"strain A returns", 12, STRAIN_A_ANTECEDENT STRAIN_A_CONSEQUENT_OPENING,
-     STRAIN_A_CHART_ANTECEDENT STRAIN_A_CHART_OPENING, nullptr, kGrandioso},
-    // 114-119 the first greetings card: the strain's cadence, with a fresh crash.
-    {"strain A cadence", 4, STRAIN_A_CADENCE, STRAIN_A_CHART_CADENCE, nullptr, kGrandioso},
+    // 99-109 Mandelbrot, the maths card: the first strain returns with the whole band
+    // and a piccolo obbligato running above it, glockenspiel instead of clarinets on
+// the tune; the tuba walks in quarters.
+    {"strain A returns", 8, STRAIN_A_ANTECEDENT, "Bb Bb | Gm Gm | Cm Cm | F F7 | Bb Bb | F7 F7 | Bb C7 | F F |",
+     "Bb1:4 D2:4 | F2:4 D2:4 | C2:4 Eb2:4 | F2:4 A1:4 | Bb1:4 C2:2 D2:2 | F2:4 Eb2:4 | D2:4 C2:4 | F2:4 F1:4 |",
+     "Bb5:1 C6:1 D6:1 Eb6:1 F6:2 D6:2 | Bb5:1 A5:1 Bb5:1 C6:1 D6:2 F6:2 | G6:1 F6:1 Eb6:1 D6:1 C6:2 G5:2 |"
+     "A5:1 Bb5:1 C6:1 D6:1 Eb6:2 C6:2 | D6:1 Eb6:1 F6:1 G6:1 F6:2 D6:2 | C6:1 D6:1 Eb6:1 F6:1 A6:2 F6:2 |"
+     "F6:2 D6:2 E6:2 C6:2 | A5:2 C6:2 F6:4 |",
+     [] {
+         Orchestration o = with_counter(kGrandioso, piccolo(1.0f));
+         o.tune[2] = glockenspiel(0.25f);
+         return o;
+     }()},
+
+    // 109-114 metaballs: the consequent, trombones break into their countermelody
+    // under a new harmonisation, the flute doubles the tune an octave up.
+    {"strain A trombones", 4, STRAIN_A_CONSEQUENT_OPENING, "Bb Bb7 | Eb Bb | Cm Cm | F7 F7 |", nullptr,
+     "r:4 Bb2:1 C3:1 D3:1 Eb3:1 | F3:4 G3:2 A3:2 | Bb3:2 G3:2 C4:2 G3:2 | A3:4 F3:2 Eb3:2 |",
+     {.tune = {cornets(0.9f), flute(0.4f, 1), clarinets(0.35f)}, .counter = trombones(0.9f), .bright = 0.9f,
+      .legato = 0.8f, .bass = 0.9f, .pah = 0.5f, .kick = 0.85f, .kick_both_beats = true, .clash = 0.35f,
+      .snare = SnarePattern::march, .snare_level = 0.6f}},
+
+    // 114-119 the first greetings card: the strain's cadence, a fresh crash, piccolo
+    // and glockenspiel ringing over it.
+    {"strain A cadence", 4, STRAIN_A_CADENCE, STRAIN_A_CHART_CADENCE, nullptr,
+     "D6:1 C6:1 D6:1 Eb6:1 F6:4 | Eb6:1 D6:1 C6:1 Bb5:1 G5:4 | F6:2 D6:2 Eb6:2 C6:2 | D6:1 F6:1 Bb6:2 r:4 |",
+     [] {
+         Orchestration o = with_counter(kGrandioso, piccolo(0.5f));
+         o.tune[2] = glockenspiel(0.3f);
+         return o;
+     }()},
 
     // 119-124 "...everyone who still makes pictures move": coda, climbing.
     {"coda", 4, "Bb4:2 D5:2 F5:2 D5:2 | Eb5:2 G5:2 Bb5:2 G5:2 | F5:3 D5:1 Bb4:2 D5:2 | C5:2 Eb5:2 G5:2 A5:2 |",
-     "Bb Bb | Eb Eb | Bb Gm | Cm7 F7 |", nullptr, with_crash(with_roll_out(kGrandioso), 0)},
+     "Bb Bb | Eb Eb | Bb Gm | Cm7 F7 |", nullptr, nullptr, with_crash(with_roll_out(kGrandioso), 0)},
 
     // 124-126.5 THE END: the last broad phrase, crash on the card.
-    {"end build", 2, "Bb5:4 F5:2 D5:2 | Eb5:2 G5:2 C5:2 Eb5:2 |", "Bb Bb | Eb Cm7 |", nullptr,
-     kGrandioso},
+    {"end build", 2, "Bb5:4 F5:2 D5:2 | Eb5:2 G5:2 C5:2 Eb5:2 |", "Bb Bb | Eb Cm7 |", nullptr, nullptr, kGrandioso},
     // 126.5-127.75: the dominant held over a swelling roll...
-    {"dominant", 1, "F5:8 |", "F7 F7 |", "F1:8 |",
-     {1.0f, LeadTone::brass, 0.9f, 0.97f, 0.6f, true, 1.0f, 0.7f, 0, false, 0,
-      SnarePattern::roll, 0.25f, 0.9f, false, 0}},
-    // ...127.75: the tonic chord, struck with drum and a choked cymbal, rings out well
-    // before the picture burns out at 129 s.
-    {"final chord", 1, "Bb4:6 r:2 |", "Bb Bb |", "Bb1:6 r:2 |",
-     {1.0f, LeadTone::brass, 0.9f, 1.0f, 0.6f, true, 1.0f, 0.7f, 1.0f, false, 0,
-      SnarePattern::none, 0, 0, false, 0.9f, 0.35f}},
+    {"dominant", 1, "F5:8 |", "F7 F7 |", "F1:8 |", nullptr,
+     {.tune = {cornets(1.0f), trombones(0.6f, -1), clarinets(0.35f)}, .bright = 0.9f, .legato = 0.97f,
+      .accompaniment = Accompaniment::tutti, .bass = 1.0f, .pah = 0.7f, .snare = SnarePattern::roll,
+      .snare_level = 0.25f, .roll_end = 0.9f}},
+    // ...127.75: the tonic chord, struck with drum and a cymbal choked as the band
+    // stops, so the theatre's own ring is what dies away before 129.5 s.
+    {"final chord", 1, "Bb4:5 r:3 |", "Bb Bb |", "Bb1:5 r:3 |", nullptr,
+     {.tune = {cornets(1.0f), trombones(0.6f, -1), clarinets(0.35f)}, .bright = 0.9f, .legato = 1.0f,
+      .accompaniment = Accompaniment::tutti, .bass = 1.0f, .pah = 0.7f, .kick = 1.0f, .crash = 0.9f,
+      .crash_decay = 0.6f, .choke = true}},
 };
 
 constexpr int kSectionCount = sizeof(kScore) / sizeof(kScore[0]);
 
 // The score starts two bars before show time 4 s (bar 0).
 constexpr int kFirstBar = -2;
+
+// Distinct timbres the score asks for: the pitched voices that play somewhere plus
+// each kind of drum that is struck.
+int score_timbre_count();
 
 }  // namespace music

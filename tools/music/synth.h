@@ -1,5 +1,7 @@
-// Synthesises the march in score.h into stereo PCM: band voices (brass lead, reed,
-// trombones, tuba, off-beat horns), drums and cymbals, a small room reverb.
+// Synthesises the march in score.h into stereo PCM as a small theatre pit band:
+// cornets, clarinets, flute/piccolo, trombones, horns, tuba, glockenspiel, piano,
+// snare, bass drum and cymbals, each at its own place on the stage, played with
+// humanised timing and phrase-shaped dynamics, in a theatre-sized room.
 // Everything is computed from the score and fixed seeds, so the output is identical
 // on every run. Runs on the tool's only thread.
 #pragma once
@@ -21,8 +23,9 @@ constexpr double kSecondsPerBar = 2 * kSecondsPerBeat;
 constexpr double kShowTimeOfBarZero = 4.0;
 // The file runs until show time 130.37 s; the picture ends at 131 s.
 constexpr double kFileSeconds = 130.0;
-// Everything, reverb tail included, has fallen silent by show time 130 s.
-constexpr double kSilentFromFileSeconds = 130.0 - kPlayerLeadInSeconds;
+// Everything, reverb tail included, has fallen silent by file time 129.5 s (show
+// time 129.87 s), before the picture's last second.
+constexpr double kSilentFromFileSeconds = 129.5;
 
 // File time in seconds at which bar `bar` (fractional bars allowed) starts.
 double bar_to_file_seconds(double bar);
