@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "listen.h"
 #include "master.h"
 #include "synth.h"
 #include "vorbis_io.h"
@@ -12,9 +13,12 @@
 namespace {
 
 constexpr double kTargetLufs = -16.0;
-// Peaks at or below -1 dBFS after decoding; Vorbis overshoots the PCM by a fraction
-// of a dB, so the PCM is held a further dB lower.
+// True peak at or below -1 dBTP after decoding; Vorbis overshoots the PCM by a
+// fraction of a dB, so the PCM starts a further dB lower, and lower still if the
+// decoded file's true peak says so (with 0.2 dB to spare).
 constexpr double kPcmCeilingDbfs = -2.0;
+constexpr double kMaxTruePeakDbtp = -1.0, kTruePeakMarginDb = 0.2;
+constexpr int kMasteringAttempts = 3;
 constexpr float kVorbisQuality = 0.5f;  // "quality 5"
 constexpr double kFadeSeconds = 0.3;
 
@@ -38,10 +42,10 @@ void remove_dc(std::vector<float>* channel) {
 
 // Brings the mix to the target loudness under the peak ceiling: the limiter eats a
 // little loudness, so the gain is re-aimed a few times from the unlimited mix.
-music::Stereo master_mix(music::Stereo mix) {
+music::Stereo master_mix(music::Stereo mix, double ceiling_dbfs) {
     remove_dc(&mix.left);
     remove_dc(&mix.right);
-    const float ceiling = float(std::pow(10.0, kPcmCeilingDbfs / 20.0));
+    const float ceiling = float(std::pow(10.0, ceiling_dbfs / 20.0));
     double gain_db = kTargetLufs - music::integrated_loudness(mix.left, mix.right, music::kSampleRate);
     music::Stereo out;
     for (int pass = 0; pass < 4; ++pass) {
@@ -76,15 +80,34 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "make-music: score error: %s\n", error.c_str());
         return 1;
     }
-    music::Stereo mastered = master_mix(mix);
+    music::Stereo mastered;
     std::vector<unsigned char> bytes;
-    if (!music::encode_vorbis(mastered, music::kSampleRate, kVorbisQuality, &bytes, &error) ||
-        !music::write_file(argv[1], bytes, &error)) {
+    double ceiling_dbfs = kPcmCeilingDbfs, true_peak = 0;
+    for (int attempt = 0; attempt < kMasteringAttempts; ++attempt) {
+        mastered = master_mix(mix, ceiling_dbfs);
+        music::Stereo decoded;
+        int rate = 0;
+        if (!music::encode_vorbis(mastered, music::kSampleRate, kVorbisQuality, &bytes, &error) ||
+            !music::decode_vorbis(bytes, &decoded, &rate, &error)) {
+            std::fprintf(stderr, "make-music: %s\n", error.c_str());
+            return 1;
+        }
+        true_peak = music::true_peak_dbtp(decoded.left, decoded.right, rate);
+        if (true_peak <= kMaxTruePeakDbtp - kTruePeakMarginDb) break;
+        ceiling_dbfs -= true_peak - (kMaxTruePeakDbtp - kTruePeakMarginDb);
+    }
+    if (true_peak > kMaxTruePeakDbtp) {
+        std::fprintf(stderr, "make-music: decoded true peak %.2f dBTP stays above %.1f dBTP\n", true_peak,
+                     kMaxTruePeakDbtp);
+        return 1;
+    }
+    if (!music::write_file(argv[1], bytes, &error)) {
         std::fprintf(stderr, "make-music: %s\n", error.c_str());
         return 1;
     }
-    std::printf("make-music: wrote %s: %.2f s, PCM peak %.2f dBFS, %.2f LUFS, %zu bytes\n", argv[1],
-                double(mastered.left.size()) / music::kSampleRate, music::peak_dbfs(mastered.left, mastered.right),
+    std::printf("make-music: wrote %s: %.2f s, PCM peak %.2f dBFS, decoded true peak %.2f dBTP, %.2f LUFS, %zu bytes\n",
+                argv[1], double(mastered.left.size()) / music::kSampleRate,
+                music::peak_dbfs(mastered.left, mastered.right), true_peak,
                 music::integrated_loudness(mastered.left, mastered.right, music::kSampleRate), bytes.size());
     return 0;
 }

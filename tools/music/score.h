@@ -213,7 +213,7 @@ constexpr Section kScore[] = {
      "A5:1 Bb5:1 C6:1 D6:1 Eb6:2 C6:2 | D6:1 Eb6:1 F6:1 G6:1 F6:2 D6:2 | C6:1 D6:1 Eb6:1 F6:1 A6:2 F6:2 |"
      "F6:2 D6:2 E6:2 C6:2 | A5:2 C6:2 F6:4 |",
      [] {
-         Orchestration o = with_counter(kGrandioso, piccolo(1.0f));
+         Orchestration o = with_counter(kGrandioso, piccolo(1.2f));
          o.tune[2] = glockenspiel(0.25f);
          return o;
      }()},

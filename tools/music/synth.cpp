@@ -386,7 +386,7 @@ struct Allpass {
     }
 };
 
-constexpr double kRoomSeconds = 1.25;   // reverberation time of the late tail (mid band)
+constexpr double kRoomSeconds = 1.15;   // reverberation time of the late tail (mid band)
 constexpr float kReflectionLevel = 0.35f;
 constexpr float kTailLevel = 0.09f;
 

@@ -1,12 +1,15 @@
 // music-tests: checks the score notation, the score's placement against the picture,
-// the loudness meter against BS.1770 reference values, the limiter, the encoder's
-// reproducibility and the onset detector. Prints each failed check; exits non-zero.
+// the loudness meter against BS.1770 reference values, the listener measures (true
+// peak, correlation, reverberation time, phrase similarity) on signals with known
+// answers, the limiter, the encoder's reproducibility and the onset detector.
+// Prints each failed check; exits non-zero.
 #include <cmath>
 #include <cstdio>
 #include <string>
 
 #include <unistd.h>
 
+#include "listen.h"
 #include "master.h"
 #include "notation.h"
 #include "score.h"
@@ -78,16 +81,20 @@ void test_score_against_picture() {
         CHECK(std::fabs(music::bar_to_file_seconds(4 * phrase) + music::kPlayerLeadInSeconds - (4.0 + 5.0 * phrase)) < 1e-9);
     double bar = music::kFirstBar;
     for (const music::Section& section : music::kScore) {
-        std::vector<music::Note> lead, bass;
+        std::vector<music::Note> lead, bass, counter;
         std::vector<music::Chord> chart;
         std::string error;
         bool parsed = music::parse_line(section.lead, section.bars, &lead, &error) &&
                       music::parse_chart(section.chart, section.bars, &chart, &error) &&
-                      (!section.bass || music::parse_line(section.bass, section.bars, &bass, &error));
+                      (!section.bass || music::parse_line(section.bass, section.bars, &bass, &error)) &&
+                      (!section.counter || music::parse_line(section.counter, section.bars, &counter, &error));
         if (!parsed) std::printf("section '%s': %s\n", section.name, error.c_str());
         CHECK(parsed);
         for (const music::Note& note : lead) CHECK(note.midi >= 50 && note.midi <= 86);   // D3..D6
         for (const music::Note& note : bass) CHECK(note.midi >= 28 && note.midi <= 50);   // E1..D3
+        // A countermelody needs a voice, and stays within trombone-to-flute range.
+        CHECK(!section.counter || section.orch.counter.level > 0);
+        for (const music::Note& note : counter) CHECK(note.midi >= 40 && note.midi <= 96);  // E2..C7
         // A crash marks a picture change, so it must fall on a phrase start.
         if (section.orch.crash > 0 && section.bars > 1) CHECK(int(bar) % 4 == 0);
         bar += section.bars;
@@ -95,6 +102,74 @@ void test_score_against_picture() {
     // The last section ends at show time 129 s, when THE END card leaves.
     CHECK(std::fabs(music::bar_to_file_seconds(bar) + music::kPlayerLeadInSeconds - 129.0) < 1e-9);
     CHECK(music::kFileSeconds >= 129.0 && music::kFileSeconds <= 131.0);
+    // A pit band, not a synth: cornets, clarinets, flute, trombones, horns, tuba,
+    // glockenspiel, piano and the three drums.
+    CHECK(music::score_timbre_count() == 11);
+}
+
+// Listener measures against signals whose answers are known.
+void test_listener_measures() {
+    const int rate = music::kSampleRate;
+    // A sine at a quarter of the rate, sampled 45 degrees off its crests: the samples
+    // reach only -3 dB, the waveform between them 0 dB.
+    music::Stereo quarter;
+    for (int i = 0; i < rate; ++i) quarter.left.push_back(float(std::sin(M_PI / 2 * i + M_PI / 4)));
+    quarter.right = quarter.left;
+    CHECK(std::fabs(music::peak_dbfs(quarter.left, quarter.right) + 3.01) < 0.05);
+    // The short interpolator ripples by about 0.1 dB this close to half the Nyquist rate.
+    CHECK(std::fabs(music::true_peak_dbtp(quarter.left, quarter.right, rate)) < 0.2);
+    music::Stereo low = sine(100.0, 0.5, 1.0);
+    CHECK(std::fabs(music::true_peak_dbtp(low.left, low.right, rate) - music::peak_dbfs(low.left, low.right)) < 0.01);
+
+    // Correlation: mono, phase-inverted, independent and one-sided signals.
+    music::Noise a(1), b(2);
+    std::vector<float> left, right, inverted, silent(size_t(rate), 0.0f);
+    for (int i = 0; i < rate; ++i) {
+        left.push_back(a.next());
+        right.push_back(b.next());
+        inverted.push_back(-left.back());
+    }
+    CHECK(std::fabs(music::channel_correlation(left, left, 0, left.size()) - 1.0) < 1e-9);
+    CHECK(std::fabs(music::channel_correlation(left, inverted, 0, left.size()) + 1.0) < 1e-9);
+    CHECK(std::fabs(music::channel_correlation(left, right, 0, left.size())) < 0.03);
+    CHECK(music::channel_correlation(left, silent, 0, left.size()) == 0.0);
+
+    // Reverberation time: steady noise stopped at 1 s, then a tail falling 60 dB in
+    // 1.2 s. A tail cut off before it has fallen 35 dB cannot be measured.
+    music::Noise n(3);
+    music::Stereo room;
+    for (int i = 0; i < 3 * rate; ++i) {
+        double t = double(i) / rate;
+        float s = float(0.3 * n.next() * (t < 1.0 ? 1.0 : std::pow(10.0, -3.0 * (t - 1.0) / 1.2)));
+        room.left.push_back(s);
+        room.right.push_back(s);
+    }
+    CHECK(std::fabs(music::reverberation_time(room.left, room.right, rate, 1.0, 3.0) - 1.2) < 0.06);
+    CHECK(music::reverberation_time(room.left, room.right, rate, 1.0, 1.5) == 0.0);
+
+    // Phrase similarity: a tune against itself, played on another instrument, and
+    // transposed by a tritone (the same rhythm, other pitch classes).
+    auto tune = [&](double transpose, bool pure) {
+        static const int kTune[8] = {58, 62, 65, 62, 70, 69, 67, 65};
+        music::Stereo out;
+        for (int i = 0; i < 5 * rate; ++i) {
+            double t = double(i) / rate;
+            int note = int(t / 0.625);
+            double hz = music::midi_to_hz(kTune[note % 8] + transpose);
+            double fade = std::exp(-std::fmod(t, 0.625) / 0.3);
+            double s = std::sin(2 * M_PI * hz * t);
+            if (!pure) s += 0.5 * std::sin(4 * M_PI * hz * t) + 0.3 * std::sin(8 * M_PI * hz * t);
+            out.left.push_back(float(0.2 * fade * s));
+            out.right.push_back(float(0.2 * fade * s));
+        }
+        return music::phrase_chroma(out.left, out.right, rate, 0.0, 5.0);
+    };
+    std::vector<double> rich = tune(0, false), pure = tune(0, true), tritone = tune(6, false);
+    CHECK(rich.size() == 64 * 12);
+    CHECK(std::fabs(music::phrase_similarity(rich, rich) - 1.0) < 1e-9);
+    CHECK(music::phrase_similarity(rich, pure) > 0.9);
+    CHECK(music::phrase_similarity(rich, tritone) < 0.3);
+    CHECK(music::phrase_similarity(rich, std::vector<double>(12, 1.0)) == 0.0);
 }
 
 void test_loudness() {
@@ -204,7 +279,14 @@ void test_render() {
     CHECK(peak_between(0.0, roll_starts - 0.01) < -120.0);
     const double downbeat = music::bar_to_file_seconds(0);
     CHECK(peak_between(downbeat, downbeat + 0.1) > peak_between(downbeat - 0.3, downbeat - 0.01) + 6.0);
-    CHECK(peak_between(music::kSilentFromFileSeconds - 0.3, music::kSilentFromFileSeconds) < -50.0);
+    // The room rings on after the final chord (the mastering fades what is left), but
+    // has fallen well away by the time the file must be silent.
+    int last_bar = music::kFirstBar;
+    for (int k = 0; k + 1 < music::kSectionCount; ++k) last_bar += music::kScore[k].bars;
+    const double final_chord = music::bar_to_file_seconds(last_bar);
+    CHECK(peak_between(music::kSilentFromFileSeconds - 0.3, music::kSilentFromFileSeconds) <
+          peak_between(final_chord, final_chord + 0.5) - 35.0);
+    CHECK(peak_between(music::kSilentFromFileSeconds - 0.3, music::kSilentFromFileSeconds) > -150.0);
     CHECK(music::render_march(&second, &error));
     CHECK(first.left == second.left && first.right == second.right);
 }
@@ -215,6 +297,7 @@ int main() {
     test_notation();
     test_score_against_picture();
     test_loudness();
+    test_listener_measures();
     test_limiter();
     test_encoder();
     test_onsets();
