@@ -29,49 +29,56 @@ vec3 Hash3(vec2 cell) {
   return fract((h.xxy + h.yzz) * h.zyx);
 }
 
-// Smooth value noise, for the dust that lines the tube.
-float Noise(vec2 at) {
+// Smooth value noise for the dust that lines the tube, repeating every
+// `period` units across so it closes around the tube without a seam.
+float Noise(vec2 at, float period) {
   vec2 i = floor(at), f = at - i;
   f = f * f * (3.0 - 2.0 * f);
-  return mix(mix(Hash3(i).x, Hash3(i + vec2(1.0, 0.0)).x, f.x),
-             mix(Hash3(i + vec2(0.0, 1.0)).x, Hash3(i + vec2(1.0, 1.0)).x, f.x), f.y);
+  float right = mod(i.x + 1.0, period);
+  i.x = mod(i.x, period);
+  return mix(mix(Hash3(i).x, Hash3(vec2(right, i.y)).x, f.x),
+             mix(Hash3(i + vec2(0.0, 1.0)).x, Hash3(vec2(right, i.y + 1.0)).x, f.x), f.y);
 }
 
 // Stars on a cylinder of radius `wall` around the flight path, one star at
 // most per cell of `cells` angles by one unit of depth. The camera flies
 // `speed` units a second, so a star at distance z sits at wall / z from the
 // screen centre: it drifts outwards faster and grows as it nears. Its trail
-// is where it was a sixteenth of a second ago, a film frame's exposure.
-float StarWall(vec2 q, float radius, float wall, float cells, float speed, float seed) {
+// runs back to where it was a film frame's exposure ago. The pixel is at
+// `radius` and `angle` (radians, 0 to 2 pi); distances are measured in polar
+// form, good enough at a star's size and free of per-star sines.
+float StarWall(float radius, float angle, float wall, float cells, float speed, float seed) {
   const float kExposure = 0.11;
-  float around = atan(q.y, q.x) / kTurn * cells;
   float travelled = t * speed;
   float ahead = wall / radius + travelled;  // depth along the path, in world units
   float light = 0.0;
-  for (int j = -1; j <= 1; ++j) {
+  // The pixel's ring of cells and the next one towards the camera: a star
+  // reaches no further, a far one (stretched along the depth) is faded out.
+  float first = floor(ahead);
+  float second = first + (ahead - first < 0.5 ? -1.0 : 1.0);
+  for (int j = 0; j < 2; ++j) {
     // Each ring of cells is turned by its own amount, so the stars do not
     // line up in spokes.
-    float row = floor(ahead) + float(j);
-    float shift = Hash3(vec2(row, seed)).y * cells;
-    for (int i = -1; i <= 1; ++i) {
-      vec2 cell = vec2(floor(around + shift) + float(i), row);
-      vec3 h = Hash3(vec2(mod(cell.x, cells), cell.y) + seed);
-      if (h.z < 0.45) continue;  // about half the cells hold a star
-      float z = cell.y + h.y - travelled;
-      if (z < 0.12) continue;  // already past the camera
-      float angle = (cell.x + h.x - shift) / cells * kTurn;
-      vec2 now = vec2(cos(angle), sin(angle)) * (wall / z);
-      vec2 before = now * (z / (z + speed * kExposure));
-      // Distance to the trail, and how far along it (1 at the star).
-      vec2 along = now - before;
-      float k = clamp(dot(q - before, along) / max(dot(along, along), 1e-8), 0.0, 1.0);
-      float d = length(q - before - along * k);
+    float row = j == 0 ? first : second;
+    float around = angle / kTurn * cells + Hash3(vec2(row, seed)).y;
+    float nearest = floor(around);
+    float other = nearest + (around - nearest < 0.5 ? -1.0 : 1.0);
+    for (int i = 0; i < 2; ++i) {
+      float column = i == 0 ? nearest : other;
+      vec3 h = Hash3(vec2(mod(column, cells), row) + seed);
+      float z = row + h.y - travelled;
+      // About half the cells hold a star; one already past the camera is gone.
+      if (h.z < 0.45 || z < 0.12) continue;
+      float across = radius * (around - column - h.x) / cells * kTurn;
+      float now = wall / z, before = wall / (z + speed * kExposure);
+      float along = radius - clamp(radius, before, now);
+      float k = clamp((radius - before) / (now - before), 0.0, 1.0);  // 1 at the star
       float size = max(0.035 / z, 0.011);
+      float core = exp(-(along * along + across * across) / (size * size));
       // Far stars are too small to follow; the nearest leave the picture.
       float fade = smoothstep(7.0, 3.0, z) * smoothstep(0.2, 0.6, z);
       float glint = 0.55 + 0.45 * (h.z - 0.45) / 0.55;
-      float core = exp(-d * d / (size * size)) * mix(0.3, 1.0, k * k);
-      light = max(light, core * fade * glint);
+      light = max(light, core * fade * glint * mix(0.3, 1.0, k * k));
     }
   }
   return light;
@@ -86,24 +93,23 @@ void main() {
   float radius = max(length(q), 1e-3);
 
   if (u == 0.0) {
-    // Three walls of stars at different distances give depth; nearer walls
-    // move faster on the screen.
-    float stars = max(max(StarWall(q, radius, 0.34, 9.0, 1.2, 0.0),
-                          StarWall(q, radius, 0.55, 13.0, 1.2, 17.0)),
-                      StarWall(q, radius, 0.85, 17.0, 1.2, 41.0));
+    // Two walls of stars at different distances give depth; the nearer
+    // wall moves faster on the screen.
+    float angle = atan(q.y, q.x) + 3.1415927;
+    float stars = max(StarWall(radius, angle, 0.36, 11.0, 1.2, 0.0),
+                      StarWall(radius, angle, 0.75, 16.0, 1.2, 41.0));
     // Dust lining the tube, lit from behind the camera: bright near the
     // screen's edge, fading into the dark far end. It flows slowly.
     float depth = 0.6 / radius;
-    float around = atan(q.y, q.x) / kTurn;
-    float dust = Noise(vec2(around * 7.0, depth * 0.9 + t * 0.45))
-               * 0.6 + 0.4 * Noise(vec2(around * 13.0 + 3.0, depth * 1.7 + t * 0.9));
+    float around = angle / kTurn;
+    float dust = Noise(vec2(around * 8.0, depth * 0.9 + t * 0.45), 8.0);
     float walls = smoothstep(0.12, 1.1, radius);
-    float haze = walls * (0.14 + 0.5 * dust * dust);
+    float haze = walls * (0.07 + 0.4 * dust * dust);
     // Far stars that never move: the distant sky at the end of the tube.
     ivec2 pixel = ivec2(gl_FragCoord.xy) * 3;
     float sky = Image(vec2(pixel) / vec2(textureSize(T, 0)));
     sky = smoothstep(0.45, 0.9, sky) * 0.35 * (1.0 - walls);
-    colour = vec4(vec3(clamp(haze + sky + stars * 1.1, 0.0, 1.0)), 1.0);
+    colour = vec4(vec3(clamp(haze + sky + stars * 1.4, 0.0, 1.0)), 1.0);
     return;
   }
 
