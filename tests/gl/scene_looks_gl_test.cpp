@@ -116,7 +116,7 @@ class TexelProbe {
  public:
   static constexpr int kBits = 10;  // 1024 texels a side
   static constexpr int kPlanes = 2 + 2 * kBits;
-  static constexpr uint8_t kProbe = 180;  // stays below the program's clamp
+  static constexpr uint8_t kProbe = 140;  // stays below the program's clamp
 
   explicit TexelProbe(int frames) : response(kPlanes, std::vector<uint8_t>(frames * kPixels)) {}
 
