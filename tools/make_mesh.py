@@ -2,7 +2,7 @@
 """Writes content/3d/cube.obj: a cube with chamfered edges and corners, as triangles
 in the `f v//vn` form with one flat normal per face, so the light catches each bevel.
 
-The cube has half-size 0.75 (the scene swells it up to 1.6x along one axis in front of
+The cube has half-size 0.95 (the scene swells it up to 1.6x along one axis in front of
 the camera). Before writing, every triangle is checked to be wound counter-clockwise
 seen from outside; a wrong one stops the script with a non-zero exit."""
 
@@ -11,7 +11,7 @@ import math
 import os
 import sys
 
-HALF_SIZE = 0.75
+HALF_SIZE = 0.95
 BEVEL = 0.12           # how far each chamfer cuts into the faces next to it
 OUT_PATH = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
                         "content", "3d", "cube.obj")

@@ -29,11 +29,12 @@ void main() {
   float diffuse = max(dot(normal, key), 0.0);
   float gloss = pow(max(dot(reflect(-key, normal), vec3(0.0, 0.0, 1.0)), 0.0), 40.0);
   float edge = pow(1.0 - normal.z, 2.0);
-  float blob = 0.12 + 0.62 * diffuse + 0.9 * gloss - 0.25 * edge;
+  float blob = 0.1 + 0.85 * diffuse + 0.9 * gloss - 0.3 * edge;
 
-  // Behind them a dark stage; the field's outskirts glow faintly around
-  // each blob, and a shadow falls below-right of it.
-  float glow = 0.22 * smoothstep(0.35, 1.0, field);
-  float back = 0.06 + 0.05 * (1.0 - length(at) * 0.5) + glow;
+  // Behind them a stage lit by a spotlight from the upper left, falling off
+  // into dark corners; the field's outskirts glow faintly around each blob.
+  float glow = 0.25 * smoothstep(0.35, 1.0, field);
+  float spot = exp(-1.1 * dot(at - vec2(-0.35, -0.3), at - vec2(-0.35, -0.3)));
+  float back = 0.04 + 0.32 * spot + glow;
   colour = vec4(vec3(clamp(mix(back, blob, inside), 0.0, 1.0)), 1.0);
 }

@@ -1,6 +1,9 @@
-// Gliding between a brick floor and a brick ceiling. The camera drifts
-// sideways and bobs with c (an ellipse), banks into its drift, and flies
-// forward with t; fog swallows the far bricks at the horizon.
+// Gliding between a brick floor and a brick ceiling down a lit corridor. The
+// camera drifts sideways and bobs with c (an ellipse), banks into its drift,
+// and flies forward with t. Lamps hang from the ceiling and pool light on the
+// floor; the far end dissolves into a bright haze. Four samples per scene
+// pixel, and a fade to the bricks' mean tone where a pixel spans more than a
+// texel, keep the far rows from aliasing.
 #version 130
 uniform sampler2D T;
 uniform float t;
@@ -17,31 +20,58 @@ float Brick(vec2 uv) {
   return Luma(texelFetch(T, texel, 0).rgb);
 }
 
+// Average tone of the brick image, what a far row blurs into.
+const float kBrickMean = 0.42;
+const float kTiles = 0.6;  // brick tiles per unit of floor
+
+// The surface seen at scene position q: its floor coordinates, its depth and
+// whether it is the ceiling.
+vec3 Surface(vec2 q, float height, out bool ceiling) {
+  ceiling = q.y > 0.0;
+  float gap = ceiling ? 1.0 - height : 1.0 + height;
+  float depth = gap / max(abs(q.y), 1e-3);
+  return vec3(q.x * depth + 1.2 * c.x, depth + 2.2 * t, depth);
+}
+
 void main() {
   // Bank against the sideways drift: c.y is the drift's rate of change.
   float bank = -0.35 * c.y;
-  vec2 q = mat2(cos(bank), sin(bank), -sin(bank), cos(bank)) * p;
+  mat2 turn = mat2(cos(bank), sin(bank), -sin(bank), cos(bank));
+  vec2 q = turn * p;
   float height = 0.5 * c.y;  // the camera bobs by up to an eighth of the gap
-  bool ceiling = q.y > 0.0;
-  float gap = ceiling ? 1.0 - height : 1.0 + height;
-  float slope = max(abs(q.y), 1e-3);
-  float depth = gap / slope;
-  vec2 ground = vec2(q.x * depth + 1.2 * c.x, depth + 2.2 * t);
 
-  // A second tap further along the depth softens the far rows' shimmer.
-  vec2 uv = ground * 0.45;
-  float brick = 0.5 * (Brick(uv) + Brick(uv + vec2(0.0, 0.004 * depth)));
-
-  // Lamps down the middle of the ceiling, one every two tiles, pass overhead.
-  float lamp = 0.0;
-  if (ceiling) {
-    vec2 cell = vec2(ground.x, fract(ground.y * 0.25) * 4.0 - 2.0);
-    lamp = exp(-dot(cell, cell) * 5.0);
+  // Eight samples inside the scene pixel (1/60 of a unit): two across, four
+  // along the depth, where the rows crowd together.
+  const float kPixel = 2.0 / 120.0;
+  float brick = 0.0;
+  for (int k = 0; k < 8; ++k) {
+    vec2 offset = vec2(float(k & 1) - 0.5 + 0.25 * float(k >> 2), (float(k >> 1) + 0.5) / 4.0 - 0.5);
+    offset.x *= 0.5;
+    bool side;
+    vec3 at = Surface(q + turn * (offset * kPixel), height, side);
+    brick += Brick(at.xy * kTiles);
   }
-  float fog = exp(-0.05 * depth * depth);
-  float shade = ceiling ? 0.85 : 1.1;
-  float light = (brick * shade * (0.7 + 0.6 * lamp) + 0.9 * lamp) * fog;
-  // A thin bright seam of light at the far end, where the planes meet.
-  light += 0.18 * exp(-abs(q.y) * 30.0);
+  brick *= 0.125;
+
+  bool ceiling;
+  vec3 ground = Surface(q, height, ceiling);
+  float depth = ground.z;
+  // Texels per scene pixel along the depth: once a course of bricks (16
+  // texels) is squeezed into two pixels, eight samples can no longer hold it.
+  float footprint = depth * depth / max(1.0 - abs(height), 0.5) * kPixel * kTiles * 64.0;
+  brick = mix(brick, kBrickMean, smoothstep(5.0, 10.0, footprint));
+
+  // Lamps down the middle of the ceiling, one every two tiles: a bright lamp
+  // overhead, a pool of light under it on the floor.
+  vec2 cell = vec2(ground.x, fract(ground.y * 0.25) * 4.0 - 2.0);
+  float reach = dot(cell, cell);
+  float lamp = ceiling ? exp(-reach * 6.0) : 0.0;
+  float pool = exp(-reach * (ceiling ? 0.35 : 0.25));
+  float shade = ceiling ? 0.75 : 1.0;
+  float lit = brick * shade * (0.55 + 1.15 * pool) + 1.1 * lamp;
+  // The corridor's far end glows; the haze thickens with depth towards it.
+  float haze = 0.32 + 0.38 * exp(-abs(q.y) * 9.0);
+  float clear = exp(-0.012 * depth * depth);
+  float light = mix(haze, lit, clear);
   colour = vec4(vec3(clamp(light, 0.0, 1.0)), 1.0);
 }

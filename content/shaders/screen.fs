@@ -44,13 +44,13 @@ void main() {
   float glass = 1.0 - smoothstep(-abs(pixel.x), abs(pixel.x), edge);
   // Phosphor: lifted blacks, a scan line on every other row, darker corners.
   float scan = mod(gl_FragCoord.y, 2.0) < 1.0 ? 1.0 : 0.86;
-  float falloff = 1.0 - 0.45 * dot(corner * 0.75, corner * 0.75);
+  float falloff = 1.0 - 0.35 * dot(corner * 0.75, corner * 0.75);
   float glare = 0.16 * exp(-8.0 * dot(corner - vec2(-0.45, -0.5), corner - vec2(-0.45, -0.5)));
-  float screenLight = (0.05 + 1.05 * picture) * scan * falloff + glare;
+  float screenLight = (0.08 + 1.3 * picture) * scan * falloff + glare;
 
   // The bezel: dark, with a lit lip around the glass and a shadow inside it.
   float lip = exp(-abs(edge - 0.035) * 40.0) * (0.5 - 0.3 * corner.y);
-  float bezel = 0.13 + 0.06 * (-corner.y) + 0.35 * lip;
+  float bezel = 0.2 + 0.08 * (-corner.y) + 0.4 * lip;
   float inset = smoothstep(-0.08, 0.0, edge);  // the glass darkens at its rim
   float light = mix(bezel, screenLight * (1.0 - 0.6 * inset), glass);
   colour = vec4(vec3(clamp(light, 0.0, 1.0)), 1.0);

@@ -22,22 +22,66 @@ float Image(vec2 uv) {
   return Luma(texelFetch(T, texel, 0).rgb);
 }
 
-// One star shell: radius scale, angular repeats, flight speed, phase. The
-// streak takes the brightest of five taps behind each point, so a star
-// leaves a trail that grows as it rushes past.
-float StarShell(vec2 q, float scale, float repeats, float speed, float phase) {
-  float radius = max(length(q), 1e-3);
-  float depth = scale / radius;
-  float around = atan(q.y, q.x) / kTurn * repeats + phase;
-  float ahead = depth + t * speed + phase * 3.7;
-  float trail = 0.012 * speed * depth;
+// Hash of a cell to three values in [0, 1).
+vec3 Hash3(vec2 cell) {
+  vec3 h = fract(vec3(cell.xyx) * vec3(0.1031, 0.1030, 0.0973));
+  h += dot(h, h.yzx + 33.33);
+  return fract((h.xxy + h.yzz) * h.zyx);
+}
+
+// Smooth value noise for the dust that lines the tube, repeating every
+// `period` units across so it closes around the tube without a seam.
+float Noise(vec2 at, float period) {
+  vec2 i = floor(at), f = at - i;
+  f = f * f * (3.0 - 2.0 * f);
+  float right = mod(i.x + 1.0, period);
+  i.x = mod(i.x, period);
+  return mix(mix(Hash3(i).x, Hash3(vec2(right, i.y)).x, f.x),
+             mix(Hash3(i + vec2(0.0, 1.0)).x, Hash3(vec2(right, i.y + 1.0)).x, f.x), f.y);
+}
+
+// Stars on a cylinder of radius `wall` around the flight path, one star at
+// most per cell of `cells` angles by one unit of depth. The camera flies
+// `speed` units a second, so a star at distance z sits at wall / z from the
+// screen centre: it drifts outwards faster and grows as it nears. Its trail
+// runs back to where it was a film frame's exposure ago. The pixel is at
+// `radius` and `angle` (radians, 0 to 2 pi); distances are measured in polar
+// form, good enough at a star's size and free of per-star sines.
+float StarWall(float radius, float angle, float wall, float cells, float speed, float seed) {
+  const float kExposure = 0.11;
+  float travelled = t * speed;
+  float ahead = wall / radius + travelled;  // depth along the path, in world units
   float light = 0.0;
-  for (int k = 0; k < 5; ++k) {
-    float fade = 1.0 - float(k) * 0.17;
-    light = max(light, fade * Image(vec2(around, ahead - trail * float(k))));
+  // The pixel's ring of cells and the next one towards the camera: a star
+  // reaches no further, a far one (stretched along the depth) is faded out.
+  float first = floor(ahead);
+  float second = first + (ahead - first < 0.5 ? -1.0 : 1.0);
+  for (int j = 0; j < 2; ++j) {
+    // Each ring of cells is turned by its own amount, so the stars do not
+    // line up in spokes.
+    float row = j == 0 ? first : second;
+    float around = angle / kTurn * cells + Hash3(vec2(row, seed)).y;
+    float nearest = floor(around);
+    float other = nearest + (around - nearest < 0.5 ? -1.0 : 1.0);
+    for (int i = 0; i < 2; ++i) {
+      float column = i == 0 ? nearest : other;
+      vec3 h = Hash3(vec2(mod(column, cells), row) + seed);
+      float z = row + h.y - travelled;
+      // About half the cells hold a star; one already past the camera is gone.
+      if (h.z < 0.45 || z < 0.12) continue;
+      float across = radius * (around - column - h.x) / cells * kTurn;
+      float now = wall / z, before = wall / (z + speed * kExposure);
+      float along = radius - clamp(radius, before, now);
+      float k = clamp((radius - before) / (now - before), 0.0, 1.0);  // 1 at the star
+      float size = max(0.035 / z, 0.011);
+      float core = exp(-(along * along + across * across) / (size * size));
+      // Far stars are too small to follow; the nearest leave the picture.
+      float fade = smoothstep(7.0, 3.0, z) * smoothstep(0.2, 0.6, z);
+      float glint = 0.55 + 0.45 * (h.z - 0.45) / 0.55;
+      light = max(light, core * fade * glint * mix(0.3, 1.0, k * k));
+    }
   }
-  // Far stars are faint and small; near ones burn.
-  return light * smoothstep(9.0, 1.5, depth);
+  return light;
 }
 
 void main() {
@@ -49,12 +93,23 @@ void main() {
   float radius = max(length(q), 1e-3);
 
   if (u == 0.0) {
-    float stars = StarShell(q, 0.30, 3.0, 0.55, 0.0) * 1.6
-                + StarShell(q, 0.45, 5.0, 0.40, 0.31) * 1.3
-                + StarShell(q, 0.70, 7.0, 0.28, 0.67);
-    // A faint glow down the tube, so the dark centre reads as distance.
-    float glow = 0.10 * exp(-radius * 5.0) + 0.05 * exp(-radius * 1.4);
-    colour = vec4(vec3(clamp(stars * 1.8 + glow, 0.0, 1.0)), 1.0);
+    // Two walls of stars at different distances give depth; the nearer
+    // wall moves faster on the screen.
+    float angle = atan(q.y, q.x) + 3.1415927;
+    float stars = max(StarWall(radius, angle, 0.36, 11.0, 1.2, 0.0),
+                      StarWall(radius, angle, 0.75, 16.0, 1.2, 41.0));
+    // Dust lining the tube, lit from behind the camera: bright near the
+    // screen's edge, fading into the dark far end. It flows slowly.
+    float depth = 0.6 / radius;
+    float around = angle / kTurn;
+    float dust = Noise(vec2(around * 8.0, depth * 0.9 + t * 0.45), 8.0);
+    float walls = smoothstep(0.12, 1.1, radius);
+    float haze = walls * (0.07 + 0.4 * dust * dust);
+    // Far stars that never move: the distant sky at the end of the tube.
+    ivec2 pixel = ivec2(gl_FragCoord.xy) * 3;
+    float sky = Image(vec2(pixel) / vec2(textureSize(T, 0)));
+    sky = smoothstep(0.45, 0.9, sky) * 0.35 * (1.0 - walls);
+    colour = vec4(vec3(clamp(haze + sky + stars * 1.4, 0.0, 1.0)), 1.0);
     return;
   }
 
@@ -68,6 +123,6 @@ void main() {
   // Every few bricks a brighter ring of lamps passes by.
   float ring = smoothstep(0.55, 1.0, sin((depth * 0.8 + t * 0.6) * 1.5708));
   float fog = exp(-0.16 * depth * depth * 0.25) * smoothstep(0.02, 0.16, radius);
-  float light = brick * lamp * (0.55 + 0.45 * ring) * fog * 1.35;
+  float light = brick * lamp * (0.55 + 0.45 * ring) * fog * 2.3;
   colour = vec4(vec3(clamp(light, 0.0, 1.0)), 1.0);
 }
