@@ -1,55 +1,67 @@
 // The projector: the scene (title card or 160 x 120 scene target) printed in
-// silver-warm monochrome through the film gate, with this film frame's dust
-// and scratches, grain that changes every film frame, a vignette, and the
-// lamp brightness r applied last so the end flash burns to white.
+// silver-warm monochrome on film base through the film gate, with this film
+// frame's dust, scratches and grain, and the lamp brightness r applied last.
+// On the last second's first passes r is far above 1 and the film burns
+// through: a white-hot hole with a glowing front and scorched brown film.
 //
 // Speed on a software renderer decides the shape of this shader: exactly
-// three reads per pixel, each a texelFetch of the nearest texel (a filtered
-// read takes the anisotropic path that every texture has switched on, many
-// times slower), and no branches (both sides of one would run anyway).
-// Nearest reads also keep the scene's chunky pixels, and a card enlarged
-// less than twice stays crisp.
+// three texel fetches per pixel (a filtered read takes the driver's
+// anisotropic path, many times slower), no branches (both sides would run)
+// and few operations: what can be baked into the images is.
+// - Cards and the film writing are neighbour-packed: R is the texel, G its
+//   right neighbour, B the one below, so one fetch gives three corners of a
+//   bilinear cell and they stay smooth however far they are enlarged. Scene
+//   pictures are grey, all three channels equal, so the same read gives
+//   their chunky nearest pixels.
+// - The gate carries the vignette in R (black in its outermost columns, so
+//   the clamped read is black beside a 4:3 picture) and the burn's shape in G.
+// - The damage overlay carries the grain in B: it changes every film frame
+//   with the overlay's placement and is sized to the picture, not the screen.
 #version 130
-uniform sampler2D T;  // film gate mask: white where the picture shows
+uniform sampler2D T;  // gate: R aperture x vignette, G burn order
 uniform sampler2D F;  // the picture
-uniform sampler2D U;  // damage: R prints white (scratches), G prints black (dust)
+uniform sampler2D U;  // damage: R prints white, G prints black, B grain
 uniform float r;
-uniform vec2 ub;      // new every film frame: also seeds the grain
 in vec2 tc, qc, uc;
 out vec4 colour;
 
-float Hash(vec2 p) {
-  vec3 q = fract(vec3(p.xyx) * 0.1031);
-  q += dot(q, q.yzx + 33.33);
-  return fract((q.x + q.y) * q.z);
-}
+const float kFilmBase = 0.05;   // the clearest black the print holds
 
-vec3 Nearest(sampler2D image, vec2 at) {
+// Bilinear from one fetch of a neighbour-packed picture; the cell's far
+// corner is estimated from the other three, within their range.
+float Smooth(sampler2D image, vec2 at) {
   ivec2 size = textureSize(image, 0);
-  return texelFetch(image, clamp(ivec2(at * vec2(size)), ivec2(0), size - 1), 0).rgb;
+  vec2 p = at * vec2(size) - 0.5;
+  vec2 cell = floor(p);
+  vec2 f = p - cell;
+  vec3 c = texelFetch(image, clamp(ivec2(cell), ivec2(0), size - 1), 0).rgb;
+  float far = clamp(c.g + c.b - c.r, min(c.g, c.b), max(c.g, c.b));
+  return mix(mix(c.r, c.g, f.x), mix(c.b, far, f.x), f.y);
 }
 
 void main() {
   // The gate image has its top row at t = 0; the quad's top corner is +1.
-  float gate = Nearest(T, vec2(tc.x, 1.0 - tc.y)).r;
-  vec2 damage = Nearest(U, fract(uc)).rg;  // the overlay repeats
-  vec3 picture = Nearest(F, qc);
+  ivec2 gateSize = textureSize(T, 0);
+  ivec2 gateTexel = ivec2(vec2(tc.x, 1.0 - tc.y) * vec2(gateSize));
+  vec2 gate = texelFetch(T, clamp(gateTexel, ivec2(0), gateSize - 1), 0).rg;
+  float light = Smooth(F, qc);
+  ivec2 damageSize = textureSize(U, 0);
+  vec3 damage = texelFetch(U, ivec2(fract(uc) * vec2(damageSize)), 0).rgb;
 
-  float light = dot(picture, vec3(0.299, 0.587, 0.114));
-  // A gentle S-curve: deep blacks, creamy highlights.
+  // A gentle S-curve, printed on film base: blacks are never digital.
   light = light * light * (3.0 - 2.0 * light) * 0.85 + light * 0.15;
+  light = kFilmBase + (1.0 - kFilmBase) * light;
+  // Grain, strongest in the mid-tones and alive in the blacks.
+  light += (damage.b - 0.5) * 0.22 * (0.45 + light);
+  light += damage.r * (1.0 - light);
+  light *= (1.0 - damage.g) * gate.x * r;
 
-  float grain = Hash(floor(gl_FragCoord.xy * 0.5) + ub * 4096.0) - 0.5;
-  light += grain * 0.11 * (0.35 + light);
-
-  light = mix(light, 1.0, damage.r * 0.85);
-  light *= 1.0 - damage.g * 0.9;
-
-  // Vignette, the gate, and black beside the 4:3 picture on wider screens.
-  vec2 fromCentre = (tc - 0.5) * vec2(1.0, 0.75);
-  float inside = step(abs(tc.x - 0.5), 0.5);
-  light *= (1.0 - dot(fromCentre, fromCentre) * 1.1) * gate * inside;
-
-  vec3 toned = light * vec3(1.0, 0.93, 0.80) + light * light * vec3(0.0, 0.05, 0.14);
-  colour = vec4(clamp(toned * r, 0.0, 1.0), 1.0);
+  // The burn: s < 0 inside the hole, 0..1 the glowing front, beyond it the
+  // film scorches brown and then black. On ordinary passes (r up to 1.1)
+  // s stays below -3 and changes nothing; from r = 64.5 to 117 the hole
+  // reaches 0.74 to 0.25 of the way to the corners, ragged with the grain.
+  float s = (gate.y + damage.b * 0.1 + r * 0.0094 - 1.35) * 14.0;
+  light = max(min(light, 1.2 - 0.35 * s), 0.0);
+  vec3 tone = vec3(1.0, 0.93, 0.80) - clamp(s, 0.0, 1.0) * vec3(0.0, 0.45, 0.7);
+  colour = vec4(clamp(light * tone + light * light * vec3(0.0, 0.05, 0.14), 0.0, 1.0), 1.0);
 }

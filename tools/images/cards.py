@@ -269,4 +269,4 @@ def card_blocks():
 
 def make_cards():
     for name, blocks in card_blocks().items():
-        common.save_jpeg(render_card(blocks), name)
+        common.save_packed_jpeg(render_card(blocks), name)

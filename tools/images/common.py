@@ -25,6 +25,9 @@ FONT_FILES = {
 
 # Title cards are read by the projector as RGB; 4:4:4 keeps thin lettering free of blocks.
 JPEG_QUALITY = 95
+# Neighbour-packed pictures keep their lettering's edges in the colour differences, which
+# JPEG quantises harder than the grey: a little more quality holds them to a few levels.
+PACKED_JPEG_QUALITY = 97
 
 
 def fail(message):
@@ -56,6 +59,28 @@ def save_jpeg(image, name):
     """Writes a 3-channel baseline JPEG with no metadata."""
     image.convert("RGB").save(output_path(name), "JPEG", quality=JPEG_QUALITY,
                               subsampling=0, optimize=True)
+
+
+def pack_neighbours(image, band_height=None):
+    """A grey picture as the projector reads it: R the texel, G its right neighbour, B the
+    one below (edges repeat their last texel). One fetch then gives three corners of a
+    bilinear cell, so the picture stays smooth when enlarged at the cost of a single read.
+    With band_height, every band of that many rows is packed on its own (nothing bleeds
+    from one band into the next)."""
+    grey = np.asarray(image.convert("L"))
+    right = np.concatenate([grey[:, 1:], grey[:, -1:]], axis=1)
+    below = np.concatenate([grey[1:, :], grey[-1:, :]], axis=0)
+    if band_height:
+        last_rows = np.arange(band_height - 1, grey.shape[0], band_height)
+        below[last_rows] = grey[last_rows]
+    return Image.fromarray(np.stack([grey, right, below], axis=-1), "RGB")
+
+
+def save_packed_jpeg(image, name, band_height=None):
+    """Writes a grey picture neighbour-packed (see pack_neighbours) as a baseline JPEG."""
+    pack_neighbours(image, band_height).save(output_path(name), "JPEG",
+                                             quality=PACKED_JPEG_QUALITY, subsampling=0,
+                                             optimize=True)
 
 
 def save_png(image, name):

@@ -1,9 +1,15 @@
 """The projector's film furniture: the gate mask (frame.jpg) and the four dust and
 scratch overlays (f1.png .. f4.png).
 
+Gate: R = the aperture with the lamp's vignette and the dim margins (its outermost
+columns black, so the projector's edge clamp leaves black beside a 4:3 picture),
+G = where the film burns first when the lamp overheats: distance from the middle,
+0 to 1 at the aperture's corners, with a ragged front. B repeats R.
+
 Overlays: R = light damage (scratches printed white), G = dark damage (dust, hairs),
-B = 0, black = clean film. Every mark is drawn at all nine torus offsets so the
-texture tiles without seams."""
+both at the strength they print with; B = film grain around 0.5 (clumps of about two
+texels, a texel being a thousandth of the picture's height); black R and G = clean
+film. Every mark is drawn at all nine torus offsets so the texture tiles without seams."""
 
 import math
 
@@ -15,6 +21,8 @@ from . import common
 GATE_W, GATE_H = 1024, 768
 OVERLAY = 1024
 OVERLAY_SS = 2            # overlays are drawn at twice the size for smooth hairlines
+LIGHT_STRENGTH = 0.85     # a full-strength scratch prints this close to white
+DARK_STRENGTH = 0.9       # and full dust blocks this much of the light
 
 
 # --- the gate ----------------------------------------------------------------------------
@@ -40,9 +48,10 @@ def make_frame():
     sy = np.clip(yy + wobble_y * s, 0, h - 1).astype(int)
     a = a[sy, sx]
     a = np.clip((a - 0.5) * 1.6 + 0.5, 0.0, 1.0)
-    # A slight fall-off towards the corners of the aperture, like the lamp's hot spot.
-    nx, ny = (xx / w - 0.5) * 2, (yy / h - 0.5) * 2
-    a *= 1.0 - 0.05 * (nx * nx + ny * ny)
+    # The lamp's hot spot: light falls off towards the corners to about half.
+    fx, fy = xx / w - 0.5, (yy / h - 0.5) * 0.75
+    spread = fx * fx + fy * fy
+    vignette = 1.0 - 1.3 * spread
 
     margin = Image.new("L", (w, h), 0)
     draw = ImageDraw.Draw(margin)
@@ -73,10 +82,24 @@ def make_frame():
     m = np.asarray(margin.filter(ImageFilter.GaussianBlur(0.7 * s)), dtype=np.float64) / 255.0
 
     base = 0.035 + 0.015 * common.value_noise(rng, w, h, 60 * s)
-    value = a + (1.0 - a) * (base + m)
+    value = (a + (1.0 - a) * (base + m)) * vignette
     value = np.clip(value + rng.standard_normal((h, w)) * 0.004, 0.0, 1.0)
-    gate = common.downsample(common.to_image(value), s)
-    common.save_jpeg(gate.convert("RGB"), "frame.jpg")
+    gate = np.asarray(common.downsample(common.to_image(value), s), dtype=np.uint8).copy()
+    gate[:, [0, -1]] = 0
+
+    # The burn field: round from the middle, its front pushed in and out by a slow
+    # ragged wobble so the hole opens like burning film, not like an iris.
+    rng_burn = np.random.default_rng(36)
+    gy, gx = np.mgrid[0:GATE_H, 0:GATE_W]
+    bx, by = (gx + 0.5) / GATE_W - 0.5, ((gy + 0.5) / GATE_H - 0.5) * 0.75
+    corner = math.sqrt(0.455 ** 2 + (0.455 * 0.75) ** 2)
+    burn = np.sqrt(bx * bx + by * by) / corner
+    burn += (common.value_noise(rng_burn, GATE_W, GATE_H, 70) - 0.5) * 0.22
+    burn += (common.value_noise(rng_burn, GATE_W, GATE_H, 16) - 0.5) * 0.07
+    burn = np.asarray(common.to_image(np.clip(burn, 0.0, 1.0)), dtype=np.uint8)
+    rgb = np.stack([gate, burn, gate], axis=-1)
+    Image.fromarray(rgb, "RGB").save(common.output_path("frame.jpg"), "JPEG",
+                                     quality=common.JPEG_QUALITY, subsampling=0, optimize=True)
 
 
 # --- damage overlays ------------------------------------------------------------------------
@@ -162,10 +185,12 @@ class Overlay:
     def save(self, name):
         light = self.light.filter(ImageFilter.GaussianBlur(0.35 * OVERLAY_SS))
         dark = self.dark.filter(ImageFilter.GaussianBlur(0.5 * OVERLAY_SS))
-        r = common.downsample(light, OVERLAY_SS)
-        g = common.downsample(dark, OVERLAY_SS)
-        b = Image.new("L", r.size, 0)
-        common.save_png(Image.merge("RGB", (r, g, b)), name)
+        r = np.asarray(common.downsample(light, OVERLAY_SS), dtype=np.float64) / 255.0
+        g = np.asarray(common.downsample(dark, OVERLAY_SS), dtype=np.float64) / 255.0
+        # Grain: soft clumps, a little coarser than a texel, centred on 0.5.
+        grain = 0.5 + 0.16 * common.tileable_noise(self.rng, OVERLAY, 2.2, octaves=2)
+        rgb = np.stack([r * LIGHT_STRENGTH, g * DARK_STRENGTH, np.clip(grain, 0.0, 1.0)], axis=-1)
+        common.save_png(common.to_image(rgb), name)
 
 
 def make_overlays():

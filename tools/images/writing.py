@@ -148,4 +148,4 @@ def make_filmwriting():
         layer = np.maximum(ink * cards.INK / 255.0, border)
         picture = common.downsample(common.to_image(layer).convert("L"), SCALE)
         reel.paste(cards.age(picture, seed=400 + band), (0, band * BAND_H))
-    common.save_jpeg(reel, "filmwriting.jpg")
+    common.save_packed_jpeg(reel, "filmwriting.jpg", band_height=BAND_H)
