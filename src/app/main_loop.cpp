@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/gl_entry_points.h"
 #include "app/messages.h"
 #include "app/show_state.h"
 #include "app/startup_trace.h"
@@ -41,6 +42,8 @@ struct LoopStats {
   void Report() const {
     if (!enabled) return;
     ReportStartupSteps();
+    const GLubyte* renderer = glGetString(GL_RENDERER);
+    std::fprintf(stderr, "renderer: %s\n", renderer ? reinterpret_cast<const char*>(renderer) : "unknown");
     std::fprintf(stderr,
                  "stats: first-present-unix-ns=%lld passes=%ld seconds=%.3f "
                  "passes-per-second=%.1f slowest-pass-ms=%.1f\n",
