@@ -18,7 +18,8 @@ out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
 # Two consecutive film frames of "presents" (ordinary passes), the same card
-# at 4K (the same passes, so the same flicker and overlay), and the first pass of the burn-out (the show's first pass after 129 s).
+# at 4K (the same passes, so the same flicker and overlay), and the first pass
+# of the burn-out (the show's first pass after 129 s).
 shoot() {  # shoot FOLDER SIZE FPS TIMES
   if ! "$capture" --content "$source/content" --out "$out/$1" --size "$2" --fps "$3" --at "$4" \
       >"$out/$1.log" 2>&1; then
