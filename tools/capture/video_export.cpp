@@ -1,10 +1,11 @@
 // The export pipeline. The main thread renders each pass and starts its
-// read-back into one of two pixel buffer objects; it copies a picture out of
-// the other buffer (drawn one pass earlier, so the read-back has had a pass
-// to finish) into a free picture slot. The converter thread turns slots into
-// YUV 4:2:0 pictures; the encoder thread encodes them with the soundtrack.
-// The renderer waits only when every slot is taken. A failure or a signal
-// closes the queues; the file is then discarded.
+// read-back into a free pixel buffer object of a small ring, then maps the
+// previous pass's buffer (its read-back has had a whole pass to finish) and
+// hands the mapping to the converter thread, which turns it into a YUV 4:2:0
+// picture straight from the mapped memory; the main thread unmaps a buffer
+// only when the converter has given it back. The encoder thread encodes the
+// pictures with the soundtrack. The renderer waits only when every buffer is
+// taken. A failure or a signal closes the queues; the file is discarded.
 #include "video_export.h"
 
 #include <signal.h>
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cassert>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -37,11 +39,11 @@ extern "C" {
 #include "video_soundtrack.h"
 
 namespace {
-// Three slots per stage: one being filled, one being worked on, one spare,
-// so a short hiccup downstream never stops the renderer. At 3840 x 2160
-// they hold about 140 MB together.
+// Three buffers per stage: one being filled, one being worked on, one
+// spare, so a short hiccup downstream never stops the renderer. At
+// 3840 x 2160 they hold 100 MB (read-back) and 37 MB (YUV).
 constexpr int kPictureSlots = 3;
-constexpr int kReadbackBuffers = 2;
+constexpr int kReadbackBuffers = 3;
 constexpr double kProgressInterval = 0.5;  // seconds between progress lines
 
 volatile sig_atomic_t Interrupted = 0;
@@ -87,9 +89,10 @@ class SlotQueue {
 struct Pipeline {
   VideoExportOptions options;
   size_t rgbaBytes = 0;
-  std::vector<std::vector<uint8_t>> rgba;  // bottom row first, as GL reads
   AVFrame* yuv[kPictureSlots] = {};
-  SlotQueue freeRgba, fullRgba, freeYuv, fullYuv;
+  // Read-back buffers: free ones go back to the main thread, mapped ones to
+  // the converter.
+  SlotQueue freeReadback, fullReadback, freeYuv, fullYuv;
   VideoFile* file = nullptr;
   FILE* raw = nullptr;
   std::atomic<int64_t> picturesDone{0};
@@ -98,6 +101,10 @@ struct Pipeline {
   std::string error;
 
   GLuint readback[kReadbackBuffers] = {};
+  // Mapped memory of each read-back buffer (bottom row first, as GL reads);
+  // null while unmapped. Written by the main thread before the buffer is
+  // handed over, read by the converter until it gives the buffer back.
+  const uint8_t* mapped[kReadbackBuffers] = {};
   int64_t passesRead = 0;  // read-backs started
 
   void Fail(const std::string& why) {
@@ -109,43 +116,54 @@ struct Pipeline {
     CloseAll();
   }
   void CloseAll() {
-    freeRgba.Close();
-    fullRgba.Close();
+    freeReadback.Close();
+    fullReadback.Close();
     freeYuv.Close();
     fullYuv.Close();
   }
 };
 Pipeline* Active = nullptr;
 
-// Main thread: copies the read-back of the given pass into a free slot and hands it on. false when the pipeline has stopped.
+// Main thread: maps the buffer that the given pass was read back into and
+// hands it to the converter. false when the pipeline has stopped.
 bool ForwardReadback(Pipeline* p, int64_t pass) {
-  int slot = 0;
-  if (!p->freeRgba.Pop(&slot)) return false;
-  gl.glBindBuffer(GL_PIXEL_PACK_BUFFER, p->readback[pass % kReadbackBuffers]);
-  const void* mapped = gl.glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
-  if (!mapped) {
-    gl.glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+  const int slot = static_cast<int>(pass % kReadbackBuffers);
+  gl.glBindBuffer(GL_PIXEL_PACK_BUFFER, p->readback[slot]);
+  p->mapped[slot] = static_cast<const uint8_t*>(gl.glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY));
+  gl.glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+  if (!p->mapped[slot]) {
     p->Fail("cannot read the picture back from OpenGL");
     return false;
   }
-  std::memcpy(p->rgba[slot].data(), mapped, p->rgbaBytes);
-  gl.glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
-  gl.glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
-  p->fullRgba.Push(slot);
+  p->fullReadback.Push(slot);
   return true;
 }
 
+// Main thread: unmaps a buffer the converter has given back.
+void Unmap(Pipeline* p, int slot) {
+  if (!p->mapped[slot]) return;
+  gl.glBindBuffer(GL_PIXEL_PACK_BUFFER, p->readback[slot]);
+  gl.glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
+  gl.glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+  p->mapped[slot] = nullptr;
+}
+
 // Runs after each pass has drawn, before the swap: starts this pass's
-// read-back and forwards the previous one.
+// read-back into the next buffer once the converter has given it back, and
+// forwards the previous pass's.
 void ReadBackPass() {
   Pipeline* p = Active;
+  int slot = 0;
+  if (!p->freeReadback.Pop(&slot)) return;  // stopped
   const int64_t pass = p->passesRead++;
-  gl.glBindBuffer(GL_PIXEL_PACK_BUFFER, p->readback[pass % kReadbackBuffers]);
+  assert(slot == pass % kReadbackBuffers);  // the converter keeps the order
+  Unmap(p, slot);
+  gl.glBindBuffer(GL_PIXEL_PACK_BUFFER, p->readback[slot]);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   glReadBuffer(GL_BACK);
   glReadPixels(0, 0, p->options.width, p->options.height, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
   gl.glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
-  if (pass >= kReadbackBuffers - 1) ForwardReadback(p, pass - (kReadbackBuffers - 1));
+  if (pass > 0) ForwardReadback(p, pass - 1);
 }
 
 bool WriteRawPicture(FILE* raw, const AVFrame* picture) {
@@ -185,7 +203,7 @@ void RunConverter(Pipeline* p) {
   sws_setColorspaceDetails(scaler, sws_getCoefficients(SWS_CS_ITU709), 1,
                            sws_getCoefficients(SWS_CS_ITU709), 0, 0, 1 << 16, 1 << 16);
   int slot = 0;
-  while (p->fullRgba.Pop(&slot)) {
+  while (p->fullReadback.Pop(&slot)) {
     int picture = 0;
     if (!p->freeYuv.Pop(&picture)) break;
     AVFrame* yuv = p->yuv[picture];
@@ -194,10 +212,10 @@ void RunConverter(Pipeline* p) {
       break;
     }
     const int stride = 4 * w;
-    const uint8_t* top = p->rgba[slot].data() + static_cast<size_t>(h - 1) * stride;
+    const uint8_t* top = p->mapped[slot] + static_cast<size_t>(h - 1) * stride;
     const int negative = -stride;  // GL rows run bottom to top
     sws_scale(scaler, &top, &negative, 0, h, yuv->data, yuv->linesize);
-    p->freeRgba.Push(slot);
+    p->freeReadback.Push(slot);
     if (p->options.stage == VideoStage::kRender) {
       if (p->raw && !WriteRawPicture(p->raw, yuv)) {
         p->Fail("cannot write " + p->options.rawPath + ": " + std::strerror(errno));
@@ -332,8 +350,8 @@ int RunVideoExport(const VideoExportOptions& options) {
     }
   }
 
+  for (int i = 0; i < kReadbackBuffers && rendering; ++i) p->freeReadback.Push(i);
   for (int i = 0; i < kPictureSlots; ++i) {
-    if (rendering) p->rgba.emplace_back(p->rgbaBytes);
     p->yuv[i] = av_frame_alloc();
     if (p->yuv[i]) {
       p->yuv[i]->format = AV_PIX_FMT_YUV420P;
@@ -342,7 +360,6 @@ int RunVideoExport(const VideoExportOptions& options) {
       if (av_frame_get_buffer(p->yuv[i], 0) < 0) av_frame_free(&p->yuv[i]);
     }
     if (!p->yuv[i]) p->Fail("out of memory");
-    if (rendering) p->freeRgba.Push(i);
     p->freeYuv.Push(i);
   }
   std::thread converter, encoder;
@@ -382,20 +399,17 @@ int RunVideoExport(const VideoExportOptions& options) {
       lastProgress = elapsed;
     }
   }
-  // The last read-backs, then let the queues run dry.
+  // The last read-back, then let the queues run dry.
   if (rendering) {
-    for (int64_t pass = p->passesRead - (kReadbackBuffers - 1); pass < p->passesRead && pass >= 0 &&
-                                                                !Interrupted && !p->failed;
-         ++pass) {
-      ForwardReadback(p, pass);
-    }
-    p->fullRgba.Finish();
+    if (p->passesRead > 0 && !Interrupted && !p->failed) ForwardReadback(p, p->passesRead - 1);
+    p->fullReadback.Finish();
   } else {
     p->fullYuv.Finish();
   }
   if (Interrupted || p->failed) p->CloseAll();
   if (converter.joinable()) converter.join();
   if (encoder.joinable()) encoder.join();
+  for (int slot = 0; slot < kReadbackBuffers && rendering; ++slot) Unmap(p, slot);
   const double working = Seconds(passesStarted);
   if (terminal && !Interrupted && !p->failed) ShowProgress(p->picturesDone, total, working);
   if (terminal) std::fputc('\n', stderr);
