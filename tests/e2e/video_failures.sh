@@ -59,11 +59,11 @@ rm "$work/device.mp4"
 mkdir "$work/readonly" "$work/full"
 if mount -t tmpfs -o size=1M tmpfs "$work/full" 2>/dev/null; then
   mounted+=("$work/full")
-  expect "full disk (1 MB tmpfs)" 1 "No space left on device" "$work/full/show.mp4" --until 8
+  expect "full disk (1 MB tmpfs)" 1 "No space left on device" "$work/full/show.mp4" --until 12 --size 640x480
 else
   # No mount allowed: the file-size limit fails the writes the same way.
   (ulimit -f 1024; trap '' XFSZ; expect "full disk (file-size limit)" 1 "File too large" \
-    "$work/full/show.mp4" --until 8; exit $failures)
+    "$work/full/show.mp4" --until 12 --size 640x480; exit $failures)
   failures=$?
 fi
 if mount -t tmpfs -o ro tmpfs "$work/readonly" 2>/dev/null; then

@@ -26,6 +26,7 @@
 
 extern "C" {
 #include <libavutil/frame.h>
+#include <libavutil/log.h>
 #include <libswscale/swscale.h>
 }
 
@@ -275,6 +276,7 @@ int FailWith(const std::string& why) {
 
 int RunVideoExport(const VideoExportOptions& options) {
   const auto started = std::chrono::steady_clock::now();
+  av_log_set_level(AV_LOG_QUIET);  // our own one-line messages say what failed
   VideoContainer container = VideoContainer::kMp4;
   if (!VideoContainerForPath(options.target, &container)) {
     return FailWith("cannot write " + options.target + ": unknown video type (use .mp4 or .mkv)");

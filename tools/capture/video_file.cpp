@@ -1,7 +1,7 @@
 // Encoding and muxing with FFmpeg's libraries (libx264 for the pictures, the
 // native AAC or FLAC encoder for the sound) into a temporary file beside the
-// target; rename on completion. One thread at a time; the libraries' own
-// log is silenced and every failure becomes one line in *error.
+// target; rename on completion. One thread at a time; every failure
+// becomes one line in *error (the caller silences the libraries' own log).
 #include "video_file.h"
 
 #include <fcntl.h>
@@ -252,7 +252,6 @@ bool VideoContainerForPath(const std::string& path, VideoContainer* container) {
 }
 
 VideoFile* CreateVideoFile(const VideoFileOptions& options, std::string* error) {
-  av_log_set_level(AV_LOG_QUIET);
   VideoFile* file = new VideoFile;
   file->options = options;
   file->soundFramesTotal = options.pictureCount * options.sampleRate / options.fps;
