@@ -384,7 +384,9 @@ int RunVideoExport(const VideoExportOptions& options) {
     if (rendering) {
       int showExit = 0;
       if (RunShowPass(static_cast<double>(pass) / options.fps, &showExit, ReadBackPass)) {
-        p->Fail("the show ended before " + std::to_string(options.until) + " s");
+        char text[64];
+        std::snprintf(text, sizeof text, "the show ended before %g s", options.until);
+        p->Fail(text);
       }
     } else {
       int picture = 0;
@@ -416,12 +418,14 @@ int RunVideoExport(const VideoExportOptions& options) {
   if (terminal && !Interrupted && !p->failed) ShowProgress(p->picturesDone, total, working);
   if (terminal) std::fputc('\n', stderr);
 
+  // A signal from here on no longer stops a file that is complete.
+  const bool interrupted = Interrupted;
   std::string why = p->error;
-  if (!Interrupted && !p->failed && p->picturesDone != total) {
+  if (!interrupted && !p->failed && p->picturesDone != total) {
     why = "only " + std::to_string(p->picturesDone) + " of " + std::to_string(total) + " pictures made";
   }
   if (p->file) {
-    if (Interrupted || !why.empty()) {
+    if (interrupted || !why.empty()) {
       DiscardVideoFile(p->file);
     } else if (!FinishVideoFile(p->file, &why)) {
       exitCode = 1;
@@ -434,7 +438,7 @@ int RunVideoExport(const VideoExportOptions& options) {
   CloseSoundtrack(&soundtrack);
   Active = nullptr;
 
-  if (Interrupted) {
+  if (interrupted) {
     std::fprintf(stderr, "nitrate-capture: interrupted; %s not written\n", options.target.c_str());
     return 130;
   }
