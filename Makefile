@@ -2,10 +2,12 @@
 # make test     installs what is missing, builds, runs every test
 # make content  regenerates content/ (images, mesh, music) byte for byte
 # make bench    start-up time, passes per second and memory under Xvfb
+# make video    the whole show into build/nitrate.mp4 (1920x1080, 60/s, H.264 + AAC)
+# make video-bench  the export's speed: render alone, encode alone, total
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: all deps build run test content bench clean
+.PHONY: all deps build run test content bench video video-bench clean
 
 all: build
 
@@ -29,6 +31,12 @@ content: build
 
 bench: build
 	bench/run.sh $(BUILD)
+
+video: build
+	cd content && ../$(BUILD)/nitrate-capture --video ../$(BUILD)/nitrate.mp4
+
+video-bench: build
+	tools/capture/video_bench.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD)

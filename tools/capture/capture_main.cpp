@@ -1,10 +1,13 @@
 // nitrate-capture: plays the show headless at a fixed pass rate from time 0
-// and writes the picture of each requested show time as a PNG.
+// and writes the picture of each requested show time as a PNG, or every
+// pass into a video file with the show's music (video_export.h).
 //   nitrate-capture --at T[,T...] --out DIR [--size WxH] [--fps N] [--content DIR]
+//   nitrate-capture --video FILE [--size WxH] [--fps N] [--crf N] [--until T] [--content DIR]
 // Runs the same start-up and director as the show, in an off-screen window
 // (SDL_VIDEODRIVER=offscreen unless set) with silent audio unless set.
 // Exit code 0 when every picture was written, 1 on bad arguments or a failed
-// write, -1 (255) when start-up failed.
+// write, 130 when a video export was interrupted, -1 (255) when start-up
+// failed.
 #include <stb/stb_image_write.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,7 +24,9 @@
 #include "app/main_loop.h"
 #include "app/show_state.h"
 #include "app/startup.h"
+#include "demo/film_frame.h"
 #include "resources/texture_set.h"
+#include "video_export.h"
 
 namespace {
 struct Request {
@@ -34,12 +39,25 @@ std::string outputDir;
 size_t nextRequest = 0;
 bool writeFailed = false;
 
+constexpr const char* kUsage =
+    "usage: nitrate-capture --at T[,T...] --out DIR [--size WxH] [--fps N] [--content DIR]\n"
+    "       nitrate-capture --video FILE.mp4|FILE.mkv [--size WxH] [--fps N] [--crf N] "
+    "[--until T] [--content DIR]\n";
+
+// One line: the mistake. --help prints the usage.
 int Usage(const char* message) {
-  std::fprintf(stderr,
-               "nitrate-capture: %s\nusage: nitrate-capture --at T[,T...] --out DIR "
-               "[--size WxH] [--fps N] [--content DIR]\n",
-               message);
+  std::fprintf(stderr, "nitrate-capture: %s (--help for usage)\n", message);
   return 1;
+}
+
+// A whole number in [low, high], nothing else; false leaves *out unchanged.
+bool ParseWhole(const char* text, long low, long high, int32_t* out) {
+  char* rest = nullptr;
+  errno = 0;
+  const long value = std::strtol(text, &rest, 10);
+  if (errno != 0 || rest == text || *rest != '\0' || value < low || value > high) return false;
+  *out = static_cast<int32_t>(value);
+  return true;
 }
 
 bool ParseTimes(const char* text) {
@@ -88,8 +106,16 @@ int main(int argc, char** argv) {
   options.instanceGuard = nullptr;
   double fps = 60.0;
   const char* contentDir = nullptr;
+  VideoExportOptions video;
+  bool sizeGiven = false;
+  const char* fpsText = nullptr;
+  const char* crfText = nullptr;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    if (arg == "--help") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
     if (!value) return Usage(("missing value for " + arg).c_str());
     ++i;
@@ -106,16 +132,70 @@ int main(int argc, char** argv) {
       }
       options.outputWidth = w;
       options.outputHeight = h;
+      sizeGiven = true;
     } else if (arg == "--fps") {
       fps = std::atof(value);
+      fpsText = value;
       if (!(fps >= 1.0 && fps <= 1000.0)) return Usage("--fps takes 1 to 1000");
+    } else if (arg == "--video") {
+      video.target = value;
+      if (video.target.empty()) return Usage("--video takes a file name");
+    } else if (arg == "--crf") {
+      crfText = value;
+    } else if (arg == "--until") {
+      char* rest = nullptr;
+      video.until = std::strtod(value, &rest);
+      if (rest == value || *rest != '\0' || !(video.until > 0.0 && video.until <= kShowEnd)) {
+        return Usage("--until takes a show time in seconds, above 0 and at most 131");
+      }
+    } else if (arg == "--stage") {
+      if (std::strcmp(value, "render") == 0) {
+        video.stage = VideoStage::kRender;
+      } else if (std::strcmp(value, "encode") == 0) {
+        video.stage = VideoStage::kEncode;
+      } else {
+        return Usage("--stage takes render or encode");
+      }
+    } else if (arg == "--raw") {
+      video.rawPath = value;
     } else if (arg == "--content") {
       contentDir = value;
     } else {
       return Usage(("unknown option " + arg).c_str());
     }
   }
-  if (requests.empty() || outputDir.empty()) return Usage("--at and --out are required");
+  // Video and raw files are named relative to where we were started.
+  if (contentDir) {
+    char cwd[PATH_MAX];
+    for (std::string* path : {&video.target, &video.rawPath}) {
+      if (!path->empty() && (*path)[0] != '/' && getcwd(cwd, sizeof cwd)) {
+        *path = std::string(cwd) + "/" + *path;
+      }
+    }
+  }
+  if (!video.target.empty()) {
+    if (!requests.empty() || !outputDir.empty()) return Usage("--video does not take --at or --out");
+    if (sizeGiven) {
+      // 4:2:0 pictures share one colour sample between 2 x 2 pixels.
+      if (options.outputWidth % 2 != 0 || options.outputHeight % 2 != 0) {
+        return Usage("--size for a video takes an even width and height");
+      }
+      video.width = options.outputWidth;
+      video.height = options.outputHeight;
+    }
+    if (fpsText && !ParseWhole(fpsText, 1, 240, &video.fps)) {
+      return Usage("--fps for a video takes a whole number, 1 to 240");
+    }
+    if (crfText && !ParseWhole(crfText, 0, 51, &video.crf)) return Usage("--crf takes 0 to 51");
+    if (contentDir && chdir(contentDir) != 0) return Usage("cannot enter the --content folder");
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    return RunVideoExport(video);
+  }
+  if (crfText || video.until != kShowEnd || video.stage != VideoStage::kWhole) {
+    return Usage("--crf, --until and --stage go with --video");
+  }
+  if (requests.empty() || outputDir.empty()) return Usage("--at and --out, or --video, are required");
   std::stable_sort(requests.begin(), requests.end(),
                    [](const Request& a, const Request& b) { return a.time < b.time; });
 

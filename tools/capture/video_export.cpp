@@ -1,0 +1,459 @@
+// The export pipeline. The main thread renders each pass and starts its
+// read-back into a free pixel buffer object of a small ring, then maps the
+// previous pass's buffer (its read-back has had a whole pass to finish) and
+// hands the mapping to the converter thread, which turns it into a YUV 4:2:0
+// picture straight from the mapped memory; the main thread unmaps a buffer
+// only when the converter has given it back. The encoder thread encodes the
+// pictures with the soundtrack. The renderer waits only when every buffer is
+// taken. A failure or a signal closes the queues; the file is discarded.
+#include "video_export.h"
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cassert>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+extern "C" {
+#include <libavutil/frame.h>
+#include <libavutil/log.h>
+#include <libswscale/swscale.h>
+}
+
+#include "app/main_loop.h"
+#include "app/messages.h"
+#include "app/show_state.h"
+#include "app/startup.h"
+#include "audio/music_stream.h"
+#include "resources/texture_set.h"
+#include "video_file.h"
+#include "video_soundtrack.h"
+
+namespace {
+// Three buffers per stage: one being filled, one being worked on, one
+// spare, so a short hiccup downstream never stops the renderer. At
+// 3840 x 2160 they hold 100 MB (read-back) and 37 MB (YUV).
+constexpr int kPictureSlots = 3;
+constexpr int kReadbackBuffers = 3;
+constexpr double kProgressInterval = 0.5;  // seconds between progress lines
+
+volatile sig_atomic_t Interrupted = 0;
+void OnSignal(int) { Interrupted = 1; }
+
+// A hand-over of slot numbers between threads. Finish() says no more will
+// come; Close() stops both sides at once.
+class SlotQueue {
+ public:
+  void Push(int slot) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    slots_.push_back(slot);
+    ready_.notify_one();
+  }
+  // Waits for a slot; false once closed, or finished with none left.
+  bool Pop(int* slot) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    ready_.wait(lock, [&] { return closed_ || finished_ || !slots_.empty(); });
+    if (closed_ || slots_.empty()) return false;
+    *slot = slots_.front();
+    slots_.pop_front();
+    return true;
+  }
+  void Finish() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    finished_ = true;
+    ready_.notify_all();
+  }
+  void Close() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    closed_ = true;
+    ready_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable ready_;
+  std::deque<int> slots_;
+  bool closed_ = false;
+  bool finished_ = false;
+};
+
+struct Pipeline {
+  VideoExportOptions options;
+  size_t rgbaBytes = 0;
+  AVFrame* yuv[kPictureSlots] = {};
+  // Read-back buffers: free ones go back to the main thread, mapped ones to
+  // the converter.
+  SlotQueue freeReadback, fullReadback, freeYuv, fullYuv;
+  VideoFile* file = nullptr;
+  FILE* raw = nullptr;
+  std::atomic<int64_t> picturesDone{0};
+  std::atomic<bool> failed{false};
+  std::mutex errorMutex;
+  std::string error;
+
+  GLuint readback[kReadbackBuffers] = {};
+  // Mapped memory of each read-back buffer (bottom row first, as GL reads);
+  // null while unmapped. Written by the main thread before the buffer is
+  // handed over, read by the converter until it gives the buffer back.
+  const uint8_t* mapped[kReadbackBuffers] = {};
+  int64_t passesRead = 0;  // read-backs started
+
+  void Fail(const std::string& why) {
+    {
+      std::lock_guard<std::mutex> lock(errorMutex);
+      if (error.empty()) error = why;
+    }
+    failed = true;
+    CloseAll();
+  }
+  void CloseAll() {
+    freeReadback.Close();
+    fullReadback.Close();
+    freeYuv.Close();
+    fullYuv.Close();
+  }
+};
+Pipeline* Active = nullptr;
+
+// Main thread: maps the buffer that the given pass was read back into and
+// hands it to the converter. false when the pipeline has stopped.
+bool ForwardReadback(Pipeline* p, int64_t pass) {
+  const int slot = static_cast<int>(pass % kReadbackBuffers);
+  gl.glBindBuffer(GL_PIXEL_PACK_BUFFER, p->readback[slot]);
+  p->mapped[slot] = static_cast<const uint8_t*>(gl.glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY));
+  gl.glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+  if (!p->mapped[slot]) {
+    p->Fail("cannot read the picture back from OpenGL");
+    return false;
+  }
+  p->fullReadback.Push(slot);
+  return true;
+}
+
+// Main thread: unmaps a buffer the converter has given back.
+void Unmap(Pipeline* p, int slot) {
+  if (!p->mapped[slot]) return;
+  gl.glBindBuffer(GL_PIXEL_PACK_BUFFER, p->readback[slot]);
+  gl.glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
+  gl.glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+  p->mapped[slot] = nullptr;
+}
+
+// Runs after each pass has drawn, before the swap: starts this pass's
+// read-back into the next buffer once the converter has given it back, and
+// forwards the previous pass's.
+void ReadBackPass() {
+  Pipeline* p = Active;
+  int slot = 0;
+  if (!p->freeReadback.Pop(&slot)) return;  // stopped
+  const int64_t pass = p->passesRead++;
+  assert(slot == pass % kReadbackBuffers);  // the converter keeps the order
+  Unmap(p, slot);
+  gl.glBindBuffer(GL_PIXEL_PACK_BUFFER, p->readback[slot]);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glReadBuffer(GL_BACK);
+  glReadPixels(0, 0, p->options.width, p->options.height, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  gl.glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+  if (pass > 0) ForwardReadback(p, pass - 1);
+}
+
+bool WriteRawPicture(FILE* raw, const AVFrame* picture) {
+  for (int plane = 0; plane < 3; ++plane) {
+    const int width = plane == 0 ? picture->width : picture->width / 2;
+    const int height = plane == 0 ? picture->height : picture->height / 2;
+    for (int y = 0; y < height; ++y) {
+      const uint8_t* row = picture->data[plane] + static_cast<ptrdiff_t>(y) * picture->linesize[plane];
+      if (std::fwrite(row, 1, width, raw) != static_cast<size_t>(width)) return false;
+    }
+  }
+  return true;
+}
+
+bool ReadRawPicture(FILE* raw, AVFrame* picture) {
+  for (int plane = 0; plane < 3; ++plane) {
+    const int width = plane == 0 ? picture->width : picture->width / 2;
+    const int height = plane == 0 ? picture->height : picture->height / 2;
+    for (int y = 0; y < height; ++y) {
+      uint8_t* row = picture->data[plane] + static_cast<ptrdiff_t>(y) * picture->linesize[plane];
+      if (std::fread(row, 1, width, raw) != static_cast<size_t>(width)) return false;
+    }
+  }
+  return true;
+}
+
+// Converter thread: RGBA slots (bottom row first) to YUV 4:2:0 pictures,
+// BT.709 limited range as the file's colour tags say.
+void RunConverter(Pipeline* p) {
+  const int w = p->options.width, h = p->options.height;
+  SwsContext* scaler = sws_getContext(w, h, AV_PIX_FMT_RGBA, w, h, AV_PIX_FMT_YUV420P,
+                                      SWS_BILINEAR, nullptr, nullptr, nullptr);
+  if (!scaler) {
+    p->Fail("cannot convert " + std::to_string(w) + "x" + std::to_string(h) + " pictures");
+    return;
+  }
+  sws_setColorspaceDetails(scaler, sws_getCoefficients(SWS_CS_ITU709), 1,
+                           sws_getCoefficients(SWS_CS_ITU709), 0, 0, 1 << 16, 1 << 16);
+  int slot = 0;
+  while (p->fullReadback.Pop(&slot)) {
+    int picture = 0;
+    if (!p->freeYuv.Pop(&picture)) break;
+    AVFrame* yuv = p->yuv[picture];
+    if (av_frame_make_writable(yuv) < 0) {
+      p->Fail("out of memory");
+      break;
+    }
+    const int stride = 4 * w;
+    const uint8_t* top = p->mapped[slot] + static_cast<size_t>(h - 1) * stride;
+    const int negative = -stride;  // GL rows run bottom to top
+    sws_scale(scaler, &top, &negative, 0, h, yuv->data, yuv->linesize);
+    p->freeReadback.Push(slot);
+    if (p->options.stage == VideoStage::kRender) {
+      if (p->raw && !WriteRawPicture(p->raw, yuv)) {
+        p->Fail("cannot write " + p->options.rawPath + ": " + std::strerror(errno));
+        break;
+      }
+      p->freeYuv.Push(picture);
+      ++p->picturesDone;
+    } else {
+      p->fullYuv.Push(picture);
+    }
+  }
+  p->fullYuv.Finish();
+  sws_freeContext(scaler);
+}
+
+// Encoder thread: YUV pictures into the file, in order.
+void RunEncoder(Pipeline* p) {
+  int picture = 0;
+  while (p->fullYuv.Pop(&picture)) {
+    std::string why;
+    if (!WriteVideoPicture(p->file, p->yuv[picture], &why)) {
+      p->Fail(why);
+      return;
+    }
+    p->freeYuv.Push(picture);
+    ++p->picturesDone;
+  }
+}
+
+void ReadSoundtrackFor(void* context, float* out, int32_t frameCount) {
+  ReadSoundtrack(static_cast<Soundtrack*>(context), out, frameCount);
+}
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+void ShowProgress(int64_t done, int64_t total, double elapsed) {
+  const double rate = elapsed > 0.0 ? done / elapsed : 0.0;
+  const int left = rate > 0.0 ? static_cast<int>((total - done) / rate) : 0;
+  std::fprintf(stderr, "\rnitrate-capture: %3d%%  %lld/%lld passes  %.1f passes/s  %d:%02d left ",
+               static_cast<int>(100 * done / total), static_cast<long long>(done),
+               static_cast<long long>(total), rate, left / 60, left % 60);
+}
+
+double PeakMegabytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024.0;  // kilobytes on Linux
+}
+
+int FailWith(const std::string& why) {
+  std::fprintf(stderr, "nitrate-capture: %s\n", why.c_str());
+  return 1;
+}
+}  // namespace
+
+int RunVideoExport(const VideoExportOptions& options) {
+  const auto started = std::chrono::steady_clock::now();
+  av_log_set_level(AV_LOG_QUIET);  // our own one-line messages say what failed
+  VideoContainer container = VideoContainer::kMp4;
+  if (!VideoContainerForPath(options.target, &container)) {
+    return FailWith("cannot write " + options.target + ": unknown video type (use .mp4 or .mkv)");
+  }
+  // Ours before start-up, so the video system leaves them alone; a signal
+  // then ends the export at the next pass.
+  struct sigaction action {};
+  action.sa_handler = OnSignal;
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+
+  const int64_t total = static_cast<int64_t>(std::ceil(options.until * options.fps - 1e-9));
+  const bool rendering = options.stage != VideoStage::kEncode;
+  if (rendering) {
+    StartOptions start;
+    start.outputWidth = options.width;
+    start.outputHeight = options.height;
+    start.instanceGuard = nullptr;
+    if (!StartShow(start)) return -1;
+    FinishTextureLoading();
+    if (TextureLoadFailure().path) {
+      std::fprintf(stderr, "%s: %s\n", TextureLoadFailure().path, TextureLoadFailure().text);
+      return -1;
+    }
+    if (WindowWidth != options.width || WindowHeight != options.height) {
+      return FailWith("cannot render " + std::to_string(options.width) + "x" +
+                      std::to_string(options.height) + " pictures");
+    }
+  }
+  Soundtrack soundtrack{};
+  if (!OpenSoundtrack(&soundtrack, kMusicPath)) {
+    ShowMessage(nullptr, kSoundError);
+    return -1;
+  }
+  const double startup = Seconds(started);
+
+  Pipeline pipeline;
+  Pipeline* p = &pipeline;
+  Active = p;
+  p->options = options;
+  p->rgbaBytes = static_cast<size_t>(options.width) * options.height * 4;
+  int exitCode = 0;
+  std::string rawMode = options.stage == VideoStage::kRender ? "wb" : "rb";
+  if (!options.rawPath.empty()) {
+    p->raw = std::fopen(options.rawPath.c_str(), rawMode.c_str());
+    if (!p->raw) {
+      CloseSoundtrack(&soundtrack);
+      return FailWith("cannot open " + options.rawPath + ": " + std::strerror(errno));
+    }
+  } else if (options.stage == VideoStage::kEncode) {
+    CloseSoundtrack(&soundtrack);
+    return FailWith("--stage encode needs --raw FILE");
+  }
+  if (options.stage != VideoStage::kRender && !Interrupted) {
+    VideoFileOptions fileOptions;
+    fileOptions.target = options.target;
+    fileOptions.container = container;
+    fileOptions.width = options.width;
+    fileOptions.height = options.height;
+    fileOptions.fps = options.fps;
+    fileOptions.crf = options.crf;
+    fileOptions.pictureCount = total;
+    fileOptions.sampleRate = soundtrack.sampleRate;
+    fileOptions.soundtrack = ReadSoundtrackFor;
+    fileOptions.soundtrackContext = &soundtrack;
+    std::string why;
+    p->file = CreateVideoFile(fileOptions, &why);
+    if (!p->file) {
+      CloseSoundtrack(&soundtrack);
+      if (p->raw) std::fclose(p->raw);
+      return FailWith(why);
+    }
+  }
+
+  for (int i = 0; i < kReadbackBuffers && rendering; ++i) p->freeReadback.Push(i);
+  for (int i = 0; i < kPictureSlots; ++i) {
+    p->yuv[i] = av_frame_alloc();
+    if (p->yuv[i]) {
+      p->yuv[i]->format = AV_PIX_FMT_YUV420P;
+      p->yuv[i]->width = options.width;
+      p->yuv[i]->height = options.height;
+      if (av_frame_get_buffer(p->yuv[i], 0) < 0) av_frame_free(&p->yuv[i]);
+    }
+    if (!p->yuv[i]) p->Fail("out of memory");
+    p->freeYuv.Push(i);
+  }
+  std::thread converter, encoder;
+  if (rendering) converter = std::thread(RunConverter, p);
+  if (p->file) encoder = std::thread(RunEncoder, p);
+  if (rendering) {
+    gl.glGenBuffers(kReadbackBuffers, p->readback);
+    for (GLuint buffer : p->readback) {
+      gl.glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
+      gl.glBufferData(GL_PIXEL_PACK_BUFFER, static_cast<GLsizeiptr>(p->rgbaBytes), nullptr,
+                      GL_STREAM_READ);
+    }
+    gl.glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+  }
+
+  const bool terminal = isatty(STDERR_FILENO);
+  const auto passesStarted = std::chrono::steady_clock::now();
+  double lastProgress = 0.0;
+  for (int64_t pass = 0; pass < total && !Interrupted && !p->failed; ++pass) {
+    if (rendering) {
+      int showExit = 0;
+      if (RunShowPass(static_cast<double>(pass) / options.fps, &showExit, ReadBackPass)) {
+        char text[64];
+        std::snprintf(text, sizeof text, "the show ended before %g s", options.until);
+        p->Fail(text);
+      }
+    } else {
+      int picture = 0;
+      if (!p->freeYuv.Pop(&picture)) break;
+      if (av_frame_make_writable(p->yuv[picture]) < 0 || !ReadRawPicture(p->raw, p->yuv[picture])) {
+        p->Fail("cannot read picture " + std::to_string(pass) + " from " + options.rawPath);
+        break;
+      }
+      p->fullYuv.Push(picture);
+    }
+    const double elapsed = Seconds(passesStarted);
+    if (terminal && elapsed - lastProgress >= kProgressInterval) {
+      ShowProgress(p->picturesDone, total, elapsed);
+      lastProgress = elapsed;
+    }
+  }
+  // The last read-back, then let the queues run dry.
+  if (rendering) {
+    if (p->passesRead > 0 && !Interrupted && !p->failed) ForwardReadback(p, p->passesRead - 1);
+    p->fullReadback.Finish();
+  } else {
+    p->fullYuv.Finish();
+  }
+  if (Interrupted || p->failed) p->CloseAll();
+  if (converter.joinable()) converter.join();
+  if (encoder.joinable()) encoder.join();
+  for (int slot = 0; slot < kReadbackBuffers && rendering; ++slot) Unmap(p, slot);
+  const double working = Seconds(passesStarted);
+  if (terminal && !Interrupted && !p->failed) ShowProgress(p->picturesDone, total, working);
+  if (terminal) std::fputc('\n', stderr);
+
+  // A signal from here on no longer stops a file that is complete.
+  const bool interrupted = Interrupted;
+  std::string why = p->error;
+  if (!interrupted && !p->failed && p->picturesDone != total) {
+    why = "only " + std::to_string(p->picturesDone) + " of " + std::to_string(total) + " pictures made";
+  }
+  if (p->file) {
+    if (interrupted || !why.empty()) {
+      DiscardVideoFile(p->file);
+    } else if (!FinishVideoFile(p->file, &why)) {
+      exitCode = 1;
+    }
+  }
+  if (p->raw && std::fclose(p->raw) != 0 && why.empty()) {
+    why = "cannot write " + options.rawPath + ": " + std::strerror(errno);
+  }
+  for (AVFrame*& frame : p->yuv) av_frame_free(&frame);
+  CloseSoundtrack(&soundtrack);
+  Active = nullptr;
+
+  if (interrupted) {
+    std::fprintf(stderr, "nitrate-capture: interrupted; %s not written\n", options.target.c_str());
+    return 130;
+  }
+  if (!why.empty()) return FailWith(why);
+  const double rate = working > 0.0 ? total / working : 0.0;
+  const char* stage = options.stage == VideoStage::kRender   ? "rendered"
+                      : options.stage == VideoStage::kEncode ? "encoded"
+                                                             : "wrote";
+  std::fprintf(stderr,
+               "nitrate-capture: %s %s: %lld pictures %dx%d at %d/s, %.1f MB; start-up %.1f s, "
+               "passes %.1f s (%.1f/s), total %.1f s, peak memory %.0f MB\n",
+               stage, options.stage == VideoStage::kRender ? "(no file)" : options.target.c_str(),
+               static_cast<long long>(total), options.width, options.height, options.fps,
+               VideoFileBytes(options.stage == VideoStage::kRender ? options.rawPath : options.target) /
+                   1e6,
+               startup, working, rate, Seconds(started), PeakMegabytes());
+  return exitCode;
+}
