@@ -8,14 +8,8 @@
 # flat white field.
 #   bash card_look.sh BUILD_DIR SOURCE_DIR   (exit 0: every check passes)
 set -u
-build=${1:?build dir}
-source=${2:?source dir}
-capture="$build/nitrate-capture"
-python=/usr/bin/python3
-[ -x "$capture" ] || { echo "no capture tool at $capture"; exit 1; }
-"$python" -c "import numpy, PIL" 2>/dev/null || { echo "python3 with numpy and Pillow is missing"; exit 1; }
-out=$(mktemp -d)
-trap 'rm -rf "$out"' EXIT
+. "$(dirname "$0")/lib/pictures.bash"
+picture_test_setup "$@"
 
 # Two consecutive film frames of "presents" (ordinary passes), the same card
 # at 4K (the same passes, so the same flicker and overlay), and the first pass
@@ -114,10 +108,4 @@ warm = ((burn[..., 0] - burn[..., 2] > 0.25) & (burn_luma > 0.15) & (burn_luma <
 check("burn-out: share of scorched warm film", warm, warm > 0.05, "> 0.05")
 sys.exit(1 if failures else 0)
 PYEOF
-status=$?
-if [ $status -ne 0 ]; then
-  echo "card looks fail (captures kept in $out)"
-  trap - EXIT
-  exit 1
-fi
-echo "all card looks pass"
+picture_test_result $? "card looks"

@@ -6,14 +6,8 @@
 # film frame begins, so they show the frame's ordinary pass, not its first.
 #   bash scene_looks.sh BUILD_DIR SOURCE_DIR   (exit 0: every check passes)
 set -u
-build=${1:?build dir}
-source=${2:?source dir}
-capture="$build/nitrate-capture"
-python=/usr/bin/python3
-[ -x "$capture" ] || { echo "no capture tool at $capture"; exit 1; }
-"$python" -c "import numpy, PIL" 2>/dev/null || { echo "python3 with numpy and Pillow is missing"; exit 1; }
-out=$(mktemp -d)
-trap 'rm -rf "$out"' EXIT
+. "$(dirname "$0")/lib/pictures.bash"
+picture_test_setup "$@"
 
 # Five consecutive film frames in the middle of each tunnel, three moments of
 # the planes' drift (its camera banks and bobs over the section).
@@ -77,10 +71,4 @@ for time in planes:
           darkest >= 0.1, ">= 0.10, no black band")
 sys.exit(1 if failures else 0)
 EOF
-status=$?
-if [ $status -ne 0 ]; then
-  echo "scene looks fail (captures kept in $out)"
-  trap - EXIT
-  exit 1
-fi
-echo "all scene looks pass"
+picture_test_result $? "scene looks"

@@ -25,12 +25,12 @@ extern "C" {
 namespace {
 // Encoder choices (the README gives the reasons and the measurements).
 // x264's "veryfast" preset keeps a 2-core machine near the renderer's own
-// pace; CRF 18 with the film tuning keeps the grain (45 dB and better
-// against the PNG captures at 1080p). x264 picks its thread count from the
+// pace; CRF 18 with the grain tuning keeps the projector's coarse grain,
+// which the film tuning smooths away. x264 picks its thread count from the
 // cores, and its output depends only on that count, so one machine always
 // makes the same file. Above 1920 x 1080 it buffers far fewer frames.
 constexpr const char* kX264Preset = "veryfast";
-constexpr const char* kX264Tune = "film";
+constexpr const char* kX264Tune = "grain";
 constexpr int64_t kLeanAbovePixels = 1920 * 1080;
 constexpr int kLeanThreads = 2;
 constexpr int64_t kAacBitRate = 256000;
