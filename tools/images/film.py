@@ -187,9 +187,11 @@ class Overlay:
         dark = self.dark.filter(ImageFilter.GaussianBlur(0.5 * OVERLAY_SS))
         r = np.asarray(common.downsample(light, OVERLAY_SS), dtype=np.float64) / 255.0
         g = np.asarray(common.downsample(dark, OVERLAY_SS), dtype=np.float64) / 255.0
-        # Grain: soft clumps, a little coarser than a texel, centred on 0.5.
+        # Grain: soft clumps, a little coarser than a texel, centred on 0.5, in 32 steps:
+        # finer steps are lost in the picture and would only make the file larger.
         grain = 0.5 + 0.16 * common.tileable_noise(self.rng, OVERLAY, 2.2, octaves=2)
-        rgb = np.stack([r * LIGHT_STRENGTH, g * DARK_STRENGTH, np.clip(grain, 0.0, 1.0)], axis=-1)
+        grain = np.round(np.clip(grain, 0.0, 1.0) * 31.0) / 31.0
+        rgb = np.stack([r * LIGHT_STRENGTH, g * DARK_STRENGTH, grain], axis=-1)
         common.save_png(common.to_image(rgb), name)
 
 
