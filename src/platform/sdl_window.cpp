@@ -136,6 +136,20 @@ void PlatformHideWindow() {
 
 void PlatformSwapBuffers() { SDL_GL_SwapWindow(window); }
 
+bool PlatformSwapWaitsForRetrace() {
+  if (VideoDriverIsHeadless(SDL_GetCurrentVideoDriver())) return false;
+  return SDL_GL_GetSwapInterval() != 0;
+}
+
+int PlatformRefreshRate() {
+  SDL_DisplayMode mode{};
+  if (SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.refresh_rate >= 20 &&
+      mode.refresh_rate <= 500) {
+    return mode.refresh_rate;
+  }
+  return 60;
+}
+
 void PlatformShowMessage(const char* caption, const char* text) {
   const char* shownCaption = caption ? caption : "Error";
   std::fprintf(stderr, "%s: %s\n", shownCaption, text ? text : "");
