@@ -2,10 +2,14 @@
 # make test     installs what is missing, builds, runs every test
 # make content  regenerates content/ (images, mesh, music) byte for byte
 # make bench    start-up time, passes per second and memory under Xvfb
+# make fuzz     fuzzes each content reader for FUZZ_SECONDS (default 300)
 BUILD ?= build
 JOBS ?= 2
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 300
+FUZZ_TARGETS = obj_reader image_decoder vorbis_decoder whole_file
 
-.PHONY: all deps build run test content bench clean
+.PHONY: all deps build run test content bench clean fuzz fuzz-build
 
 all: build
 
@@ -30,5 +34,13 @@ content: build
 bench: build
 	bench/run.sh $(BUILD)
 
+fuzz-build: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DNITRATE_FUZZ=ON \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j$(JOBS) $(addprefix --target nitrate-fuzz-,$(FUZZ_TARGETS))
+
+fuzz: fuzz-build
+	tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD)
