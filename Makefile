@@ -3,13 +3,14 @@
 # make content  regenerates content/ (images, mesh, music) byte for byte
 # make bench    start-up time, passes per second and memory under Xvfb
 # make fuzz     fuzzes each content reader for FUZZ_SECONDS (default 300)
+# make check    sanitizer builds and tests, the fault matrix, 30 s of each fuzzer
 BUILD ?= build
 JOBS ?= 2
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 300
 FUZZ_TARGETS = obj_reader image_decoder vorbis_decoder whole_file
 
-.PHONY: all deps build run test content bench clean fuzz fuzz-build
+.PHONY: all deps build run test content bench clean fuzz fuzz-build check
 
 all: build
 
@@ -42,5 +43,8 @@ fuzz-build: deps
 fuzz: fuzz-build
 	tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
+check: build
+	FUZZ_SECONDS=30 tests/sanitizers/check.sh $(JOBS)
+
 clean:
-	rm -rf $(BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD) build-asan build-tsan
