@@ -3,9 +3,8 @@
 # (LeakSanitizer on, the GL driver suppressed), the music and image-queue
 # threads under TSan, a headless capture of the whole show under ASan+UBSan,
 # the fault matrix and Escape at random moments on the release build, and
-# each fuzz target for
-# FUZZ_SECONDS (default 30). Prints each step's time; exits non-zero when
-# any step failed. Usage: check.sh [JOBS]
+# each fuzz target for FUZZ_SECONDS (default 30). Prints each step's time;
+# exits non-zero when any step failed. Usage: check.sh [JOBS]
 set -u
 source=$(cd "$(dirname "$0")/../.." && pwd)
 jobs=${1:-2}
