@@ -270,14 +270,46 @@ bool JpegSizeAcceptable(const uint8_t* bytes, size_t length) {
   return true;
 }
 
+// A file cut short is the commonest damage. These walks find it without
+// decoding anything, so that the header check at start-up refuses it.
+
+// The chunks, by their lengths, reach IEND inside the file.
+bool PngReachesItsEnd(const uint8_t* bytes, size_t length) {
+  size_t at = 8;
+  while (at + 8 <= length) {
+    const size_t chunk = BigEndian(bytes + at, 4);
+    if (std::memcmp(bytes + at + 4, "IEND", 4) == 0) return true;
+    if (chunk > length - at - 8 || length - at - 8 - chunk < 4) break;
+    at += 8 + chunk + 4;  // length, type, data, CRC
+  }
+  SetReason("PNG file ends early");
+  return false;
+}
+
+// An end-of-image marker follows the first scan; inside entropy-coded data
+// a 0xff byte is always followed by 0x00 or a restart marker, so the pair
+// cannot appear there by chance.
+bool JpegReachesItsEnd(const uint8_t* bytes, size_t length) {
+  static const uint8_t kStartOfScan[2] = {0xff, 0xda}, kEndOfImage[2] = {0xff, 0xd9};
+  const void* scan = memmem(bytes, length, kStartOfScan, 2);
+  if (scan) {
+    const size_t from = static_cast<const uint8_t*>(scan) - bytes;
+    if (memmem(bytes + from, length - from, kEndOfImage, 2)) return true;
+  }
+  SetReason("Premature end of JPEG file");
+  return false;
+}
+
 bool Decode(const uint8_t* bytes, int32_t length, bool pixelsToo, Decoded* out) {
   static const uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
   const size_t size = bytes && length > 0 ? static_cast<size_t>(length) : 0;
   if (size >= 8 && std::memcmp(bytes, kPngSignature, 8) == 0) {
-    return PngSizeAcceptable(bytes, size) && DecodePng(bytes, size, pixelsToo, out);
+    return PngSizeAcceptable(bytes, size) && PngReachesItsEnd(bytes, size) &&
+           DecodePng(bytes, size, pixelsToo, out);
   }
   if (size >= 3 && bytes[0] == 0xff && bytes[1] == 0xd8 && bytes[2] == 0xff) {
-    return JpegSizeAcceptable(bytes, size) && DecodeJpeg(bytes, size, pixelsToo, out);
+    return JpegSizeAcceptable(bytes, size) && JpegReachesItsEnd(bytes, size) &&
+           DecodeJpeg(bytes, size, pixelsToo, out);
   }
   SetReason("unknown image type");
   return false;

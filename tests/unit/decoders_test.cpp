@@ -109,13 +109,26 @@ TEST(ImageDecoder, DamagedPicturesAreRefusedNotShownIncomplete) {
                                  &components);
     ASSERT_NE(whole, nullptr) << ImageFailureReason();
     FreeImagePixels(whole);
-    for (size_t keep : {file.size() / 2, file.size() * 9 / 10}) {
+    // A cut file is refused by the header check already, before decoding.
+    for (size_t keep : {file.size() / 2, file.size() * 9 / 10, file.size() - 12}) {
       int w = -1, h = -1, n = -1;
-      // The header is whole, so start-up accepts it; the body is not.
-      EXPECT_TRUE(ReadImageHeader(file.data(), static_cast<int32_t>(keep), &w, &h, &n));
+      EXPECT_FALSE(ReadImageHeader(file.data(), static_cast<int32_t>(keep), &w, &h, &n));
+      EXPECT_NE(std::string(ImageFailureReason()).find("end"), std::string::npos);
       EXPECT_EQ(DecodeImage(file.data(), static_cast<int32_t>(keep), &w, &h, &n), nullptr);
-      EXPECT_GT(std::strlen(ImageFailureReason()), 5u);
     }
+    // Damage inside the picture data passes the header check and is found
+    // by the decode; padding after the end is harmless.
+    std::vector<uint8_t> damaged = file;
+    for (size_t at : {file.size() / 4, file.size() / 2, file.size() * 3 / 4}) damaged[at] ^= 0xff;
+    int w = -1, h = -1, n = -1;
+    EXPECT_TRUE(ReadImageHeader(damaged.data(), static_cast<int32_t>(damaged.size()), &w, &h, &n));
+    EXPECT_EQ(DecodeImage(damaged.data(), static_cast<int32_t>(damaged.size()), &w, &h, &n), nullptr);
+    EXPECT_GT(std::strlen(ImageFailureReason()), 5u);
+    std::vector<uint8_t> padded = file;
+    padded.resize(file.size() + 100000);
+    uint8_t* pixels = DecodeImage(padded.data(), static_cast<int32_t>(padded.size()), &w, &h, &n);
+    EXPECT_NE(pixels, nullptr);
+    FreeImagePixels(pixels);
   }
 }
 
