@@ -51,7 +51,10 @@ for file in $files; do
       if kill -0 $pid 2>/dev/null; then kill -KILL $pid; wait $pid; outcome="HANG after SIGTERM"
       else
         wait $pid; rc=$?
-        [ $rc -eq 0 ] && outcome="plays" || outcome="BAD exit $rc after SIGTERM"
+        message=$(grep -m1 -E "$(pattern_for "$file")" "$work/stderr")
+        if [ $rc -eq 0 ]; then outcome="plays"
+        elif [ $rc -eq 255 ] && [ -n "$message" ]; then outcome="SLOW refusal (> $ms ms): ${message#*: }"
+        else outcome="BAD exit $rc after SIGTERM"; fi
       fi
     else
       wait $pid; rc=$?
