@@ -4,10 +4,15 @@
 # make bench    start-up time, passes per second and memory under Xvfb
 # make video    the whole show into build/nitrate.mp4 (1920x1080, 60/s, H.264 + AAC)
 # make video-bench  the export's speed: render alone, encode alone, total
+# make fuzz     fuzzes each content reader for FUZZ_SECONDS (default 300)
+# make check    sanitizer builds and tests, the fault matrix, 30 s of each fuzzer
 BUILD ?= build
 JOBS ?= 2
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 300
+FUZZ_TARGETS = obj_reader image_decoder vorbis_decoder whole_file
 
-.PHONY: all deps build run test content bench video video-bench clean
+.PHONY: all deps build run test content bench video video-bench clean fuzz fuzz-build check
 
 all: build
 
@@ -38,5 +43,16 @@ video: build
 video-bench: build
 	tools/capture/video_bench.sh $(BUILD)
 
+fuzz-build: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DNITRATE_FUZZ=ON \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j$(JOBS) $(addprefix --target nitrate-fuzz-,$(FUZZ_TARGETS))
+
+fuzz: fuzz-build
+	tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+check: build
+	FUZZ_SECONDS=30 tests/sanitizers/check.sh $(JOBS)
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD) build-asan build-tsan

@@ -1,5 +1,9 @@
-// Main loop: one pass per displayed frame; the swap waits for the retrace,
-// nothing else sleeps. With NITRATE_STATS set in the environment it reports
+// Main loop: one pass per displayed frame; the swap waits for the retrace.
+// Where it cannot (a headless driver), the loop paces itself: each pass
+// waits for its picture to be finished and starts no sooner than a refresh
+// period after the one before, so that neither the passes nor the driver's
+// queue of unfinished frames run away, and a quit request is seen within a
+// pass. With NITRATE_STATS set in the environment it reports
 // on stderr when the first frame was presented, how many passes ran and the
 // slowest pass, for the benchmark.
 #include "app/main_loop.h"
@@ -51,6 +55,27 @@ struct LoopStats {
                  slowestPass * 1000.0);
   }
 };
+// Stands in for the retrace where the swap does not wait for one.
+struct PassPacer {
+  bool enabled = false;
+  uint64_t period = 0;  // clock counts: 95 % of the refresh period, so that
+                        // a late wake-up never costs a displayed frame
+  uint64_t passStart = 0;
+
+  // After the swap: finishes the picture, then waits out the period.
+  void AfterSwap(uint64_t frequency) {
+    if (!enabled) return;
+    glFinish();
+    const uint64_t due = passStart + period;
+    const uint64_t now = PlatformClockCounter();
+    if (now < due) {
+      const uint64_t nanoseconds = (due - now) * 1000000000ull / frequency;
+      const timespec pause{static_cast<time_t>(nanoseconds / 1000000000ull),
+                           static_cast<long>(nanoseconds % 1000000000ull)};
+      nanosleep(&pause, nullptr);
+    }
+  }
+};
 }  // namespace
 
 bool RunShowPass(double demoTime, int* exitCode, void (*beforePresent)()) {
@@ -66,12 +91,17 @@ int MainLoop() {
   LoopStats stats;
   stats.enabled = std::getenv("NITRATE_STATS") != nullptr;
   const uint64_t frequency = PlatformClockFrequency();
+  PassPacer pacer;
+  pacer.enabled = !PlatformSwapWaitsForRetrace();
+  pacer.period = frequency * 95 / (100 * static_cast<uint64_t>(PlatformRefreshRate()));
   const uint64_t start = PlatformClockCounter();
   int exitCode = 0;
   for (;;) {
-    const uint64_t elapsed = PlatformClockCounter() - start;
+    pacer.passStart = PlatformClockCounter();
+    const uint64_t elapsed = pacer.passStart - start;
     const double demoTime = static_cast<double>(elapsed) / static_cast<double>(frequency);
     const bool quit = RunShowPass(demoTime, &exitCode);
+    pacer.AfterSwap(frequency);
     stats.AfterPass(demoTime);
     if (quit) break;
     // The pictures not needed yet go up one a pass behind the first frame.

@@ -1,5 +1,5 @@
-// Our narrow window onto the Ogg Vorbis decoder (stb_vorbis), so that only
-// vorbis_decoder.cpp sees the library. Decoding is from memory only.
+// Our narrow window onto the Ogg Vorbis decoder (Debian's libvorbisfile), so
+// that only vorbis_decoder.cpp sees the library. Decoding is from memory only.
 // A decoder is used by one thread at a time.
 #pragma once
 #include <cstdint>

@@ -45,6 +45,15 @@ void PlatformHideCursor();
 void PlatformHideWindow();
 void PlatformSwapBuffers();
 
+// Whether a swap waits for the display's retrace: false for the headless
+// drivers (offscreen, dummy), which present nowhere, and where the swap
+// interval could not be set to 1. After PlatformCreateWindow.
+bool PlatformSwapWaitsForRetrace();
+
+// The primary display's refresh rate in Hz; 60 where the driver does not
+// say.
+int PlatformRefreshRate();
+
 // Shows an OK-only message box with no owner window and writes
 // "caption: text" to stderr. caption may be null for the default caption
 // "Error". A box that cannot be shown is skipped; this never crashes.

@@ -8,6 +8,11 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include <pthread.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -39,6 +44,16 @@ bool RequestFullscreenAtMap(SDL_Window* target) {
   XChangeProperty(display, info.info.x11.window, XInternAtom(display, "_NET_WM_STATE", False),
                   XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(states), 2);
   return true;
+}
+
+// SDL shows a message box from a forked child while the parent waits. A
+// parent killed meanwhile would leave the box on screen for good, so the
+// child is tied to the parent's life: it gets SIGKILL when the parent goes,
+// and goes at once if the parent is already gone.
+pid_t boxParent = 0;
+void TieChildToParent() {
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != boxParent) _exit(1);
 }
 
 void HandleWindowEvent(const SDL_WindowEvent& event) {
@@ -136,11 +151,29 @@ void PlatformHideWindow() {
 
 void PlatformSwapBuffers() { SDL_GL_SwapWindow(window); }
 
+bool PlatformSwapWaitsForRetrace() {
+  if (VideoDriverIsHeadless(SDL_GetCurrentVideoDriver())) return false;
+  return SDL_GL_GetSwapInterval() != 0;
+}
+
+int PlatformRefreshRate() {
+  SDL_DisplayMode mode{};
+  if (SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.refresh_rate >= 20 &&
+      mode.refresh_rate <= 500) {
+    return mode.refresh_rate;
+  }
+  return 60;
+}
+
 void PlatformShowMessage(const char* caption, const char* text) {
   const char* shownCaption = caption ? caption : "Error";
   std::fprintf(stderr, "%s: %s\n", shownCaption, text ? text : "");
   std::fflush(stderr);
   PlatformReleaseInstanceGuard();
+  if (boxParent == 0) {
+    boxParent = getpid();
+    pthread_atfork(nullptr, nullptr, TieChildToParent);
+  }
   // Fails quickly (and harmlessly) where there is no display to show it on.
   SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, shownCaption, text ? text : "", nullptr);
 }

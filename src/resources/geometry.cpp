@@ -34,7 +34,8 @@ MeshLoad LoadMesh() {
     return MeshLoad::kMissing;
   }
   ObjTriangles triangles{};
-  const ObjResult result = ReadObj(file, &triangles);
+  int32_t stoppedAt = 0;
+  const ObjResult result = ReadObj(file, &triangles, &stoppedAt);
   std::fclose(file);
   MeshBuffer.triangleCount = triangles.triangleCount;
   MeshBuffer.PositionOnly = triangles.positionOnly;
@@ -43,6 +44,9 @@ MeshLoad LoadMesh() {
     return MeshLoad::kOutOfMemory;
   }
   if (result != ObjResult::kComplete) {
+    // The show plays on with the cube scenes' grey stage empty; say why.
+    std::fprintf(stderr, "%s: line %d: %s; the cube scenes stay empty\n", kMeshPath,
+                 static_cast<int>(stoppedAt), ObjResultText(result));
     FreeObjTriangles(&triangles);
     return MeshLoad::kAbandoned;
   }

@@ -27,7 +27,7 @@ void DrawFullscreenQuad();
 
 enum class MeshLoad {
   kLoaded,     // the whole file was read and uploaded
-  kAbandoned,  // a malformed face: no buffer, the cube scenes draw nothing
+  kAbandoned,  // malformed or too large (said on stderr): no buffer, the cube scenes draw nothing
   kMissing,    // the file could not be opened; shown with its path as caption
   kOutOfMemory,  // shown
 };

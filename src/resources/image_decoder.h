@@ -1,12 +1,15 @@
-// PNG and JPEG decoding from memory (stb_image, built with only those two
-// decoders and a cap on image size). Any thread; no shared state beyond the
+// PNG and JPEG decoding from memory with Debian's libpng and libjpeg-turbo,
+// behind caps on image size that are checked from the header before any
+// pixel memory is taken. Any thread; no shared state beyond the per-thread
 // failure reason.
 #pragma once
 #include <cstdint>
 
-// The largest width or height accepted, in pixels; larger images are refused
-// before their pixels are allocated.
+// The largest width or height accepted, in pixels, and the most pixels in
+// all (a 64-million-pixel RGBA image is 256 MB): larger images are refused
+// from their header, before their pixels are allocated or decoded.
 inline constexpr int kMaxImageDimension = 16384;
+inline constexpr int64_t kMaxImagePixels = 64000000;
 
 // Decodes an image keeping its own component count (1 to 4, 8 bits each).
 // Returns the pixels, top row first (release with FreeImagePixels), or null;
@@ -15,12 +18,14 @@ uint8_t* DecodeImage(const uint8_t* bytes, int32_t length, int* width, int* heig
                      int* components);
 
 // Reads only the header: true with the size and component count of an image
-// that DecodeImage would then decode unless its body is damaged.
+// that DecodeImage would then decode unless its body is damaged. Refuses
+// what DecodeImage would refuse from the header alone (size caps included);
+// the outputs are unchanged on failure.
 bool ReadImageHeader(const uint8_t* bytes, int32_t length, int* width, int* height,
                      int* components);
 
-// Why the last DecodeImage or ReadImageHeader on this thread failed, in the
-// decoder's words.
+// Why the last DecodeImage or ReadImageHeader on this thread failed, in
+// words for a message box ("unknown image type" for neither PNG nor JPEG).
 const char* ImageFailureReason();
 
 void FreeImagePixels(uint8_t* pixels);

@@ -151,6 +151,14 @@ bool LinkShaderProgram(GLuint program) {
 bool BuildPrograms(int fragmentCount, int vertexCount, int geometryCount) {
   const int counts[kStageCount] = {fragmentCount, vertexCount, geometryCount};
   GLuint* compiled[kStageCount] = {};
+  // The lists go on every return, failures included (the process then exits
+  // with -1, and a leak checker would otherwise turn that into its own code).
+  struct Release {
+    GLuint** lists;
+    ~Release() {
+      for (int stage = 0; stage < kStageCount; ++stage) delete[] lists[stage];
+    }
+  } release{compiled};
   for (int stage = 0; stage < kStageCount; ++stage) {
     compiled[stage] = new (std::nothrow) GLuint[counts[stage] > 0 ? counts[stage] : 1]();
     if (!compiled[stage]) {
@@ -183,7 +191,6 @@ bool BuildPrograms(int fragmentCount, int vertexCount, int geometryCount) {
   // The programs keep what they need; the shader objects can go.
   for (int stage = 0; stage < kStageCount; ++stage) {
     for (int i = 0; i < counts[stage]; ++i) gl.glDeleteShader(compiled[stage][i]);
-    delete[] compiled[stage];
   }
   return true;
 }

@@ -2,6 +2,7 @@
 // shows the first failure; the uploads come later, as the show needs them.
 #include "resources/texture_set.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -206,6 +207,18 @@ bool CheckImage(int index) {
   PixelFormat format{};
   if (!PixelFormatForComponents(components, &format)) {
     ShowMessage(path, kFormatError);
+    return false;
+  }
+  // The decoder's own caps are the same everywhere; the driver's may be
+  // lower, and a texture it cannot hold would stay empty without a word.
+  GLint maxSide = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+  if (maxSide > 0 && (width > maxSide || height > maxSide)) {
+    char text[128];
+    std::snprintf(text, sizeof text,
+                  "image too large: %d x %d pixels (this OpenGL driver takes at most %d on a side)",
+                  width, height, static_cast<int>(maxSide));
+    ShowMessage(path, text);
     return false;
   }
   return true;

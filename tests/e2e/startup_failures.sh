@@ -41,10 +41,21 @@ expect_failure "missing image" "images/f2.png" "File error." "rm images/f2.png"
 expect_failure "image with text contents" "images/brick.png" "unknown image type" \
   "echo 'just some text' > images/brick.png"
 expect_failure "missing mesh" "3d/cube.obj" "Could not open" "rm 3d/cube.obj"
-# A sound header on a body the decoder refuses is only found when the picture
-# is uploaded, in the first passes of the show: the window goes, then the box.
-expect_failure "image with a damaged body" "images/f3.png" "unknown image error" \
+# A file cut short is refused by the header check, before the window.
+expect_failure "image cut short" "images/f3.png" "PNG file ends early" \
   "head -c 33 images/f3.png > f3 && mv f3 images/f3.png"
+# A whole file whose picture data the decoder refuses is only found when the
+# picture is uploaded, in the first passes of the show: the window goes,
+# then the box.
+expect_failure "image with a damaged body" "images/f3.png" "IDAT: incorrect data check" \
+  "printf U | dd of=images/f3.png bs=1 seek=200 conv=notrunc 2>/dev/null"
+# Sizes beyond what the show can hold are refused from the header, before a
+# pixel is decoded, with the reason.
+big_png='import struct,sys,zlib; w=h=int(sys.argv[1]); ihdr=b"IHDR"+struct.pack(">IIBBBBB",w,h,8,2,0,0,0); sys.stdout.buffer.write(b"\x89PNG\r\n\x1a\n"+struct.pack(">I",13)+ihdr+struct.pack(">I",zlib.crc32(ihdr)))'
+expect_failure "image claiming 65535 x 65535" "images/stars.png" "image too large: 65535 x 65535" \
+  "python3 -c '$big_png' 65535 > images/stars.png"
+expect_failure "image of 9000 x 9000 pixels" "images/mandelbrot.png" "image too large: 9000 x 9000" \
+  "python3 -c '$big_png' 9000 > images/mandelbrot.png"
 
 echo "$failures failed"
 [ "$failures" -eq 0 ]

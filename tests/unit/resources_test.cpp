@@ -130,6 +130,41 @@ TEST(ObjReader, RejectedFaces) {
   EXPECT_EQ(longLine.result, ObjResult::kComplete);
 }
 
+// A mesh at the triangle limit reads whole, with every record as written
+// through all the doublings; one face more stops the read at that line.
+TEST(ObjReader, TriangleLimit) {
+  std::string text;
+  for (int i = 1; i <= 3; ++i) text += "v " + std::to_string(i) + " 0 0\n";
+  text += "vn 0 0 1\n";
+  std::string faces;
+  for (int32_t t = 0; t < kMaxObjTriangles; ++t) {
+    faces += t % 2 ? "f 1//1 2//1 3//1\n" : "f 3//1 2//1 1//1\n";
+  }
+  {
+    ObjRead read = Read(text + faces);
+    ASSERT_EQ(read.result, ObjResult::kComplete);
+    ASSERT_EQ(read.triangles.triangleCount, kMaxObjTriangles);
+    const float* last = read.triangles.data + 18 * (kMaxObjTriangles - 1);
+    EXPECT_EQ(last[0], 1.0f);   // odd: corner a is position 1
+    EXPECT_EQ(last[12], 3.0f);  // corner c is position 3
+    EXPECT_EQ(last[17], 1.0f);  // its normal's z
+    EXPECT_EQ(read.triangles.data[18 * 1000], 3.0f);  // an even one early on
+  }
+  int32_t stoppedAt = -1;
+  const std::string over = text + faces + "f 1//1 2//1 3//1\n";
+  FILE* stream = fmemopen(const_cast<char*>(over.data()), over.size(), "r");
+  ObjTriangles triangles{};
+  EXPECT_EQ(ReadObj(stream, &triangles, &stoppedAt), ObjResult::kTooLarge);
+  std::fclose(stream);
+  EXPECT_EQ(stoppedAt, 4 + kMaxObjTriangles + 1);
+  EXPECT_EQ(triangles.triangleCount, kMaxObjTriangles);  // as far as it went
+  FreeObjTriangles(&triangles);
+
+  std::string positions;
+  for (int32_t i = 0; i <= kMaxObjCorners; ++i) positions += "v 0 0 0\n";
+  EXPECT_EQ(Read(positions).result, ObjResult::kTooLarge);
+}
+
 TEST(ShaderTables, CompositionAndNames) {
   EXPECT_EQ(DecodeShaderReference(0x0005).stage, kStageFragment);
   EXPECT_EQ(DecodeShaderReference(0x0005).index, 5);
