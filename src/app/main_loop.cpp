@@ -1,5 +1,6 @@
 // Main loop: one pass per displayed frame; the swap waits for the retrace.
-// Where it cannot (a headless driver), the loop paces itself: each pass
+// Where it cannot (a headless driver, or one without swap control such as
+// llvmpipe under Xvfb), the loop paces itself: each pass
 // waits for its picture to be finished and starts no sooner than a refresh
 // period after the one before, so that neither the passes nor the driver's
 // queue of unfinished frames run away, and a quit request is seen within a
