@@ -91,6 +91,18 @@ level = flat(uhd_black).mean() - flat(black).mean()
 check("4K halved: black level minus 1080p's", level, abs(level) <= 0.006, "within 0.006")
 ratio = grain(uhd_black) / grain(black)
 check("4K halved: grain over 1080p's grain", ratio, 0.6 <= ratio <= 1.5, "0.6 to 1.5")
+
+
+def clump(patch):
+    """How alike horizontal neighbours are: grain clumps a few pixels wide give
+    a high value, grain a pixel wide next to none."""
+    a = np.clip(patch, *np.percentile(patch, [0.5, 99.5]))
+    a = a - a.mean()
+    return (a[:, 1:] * a[:, :-1]).mean() / (a * a).mean()
+
+
+size = clump(uhd_black) - clump(black)
+check("4K halved: grain clumps minus 1080p's (same size)", size, abs(size) <= 0.15, "within 0.15")
 # Across "The Flicker House" at 4K a card texel spans 2.8 pixels: enlarged
 # smoothly, no step between neighbouring pixels comes near the lettering's
 # full contrast (nearest texels give steps of about 0.8).
