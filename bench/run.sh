@@ -39,7 +39,7 @@ for run in $(seq 1 "$runs"); do
   echo "  passes per second: $(sed -n 's/.* passes-per-second=\([0-9.]*\).*/\1/p' <<<"$stats")" | tee -a "$work/passes"
   # Where the swap cannot wait for the retrace (Xvfb), the show paces itself
   # to the display's rate; this is the rate it could run without those waits.
-  echo "  without pacing:    $(sed -n 's/.*unpaced-passes-per-second=\([0-9.]*\).*/\1/p' <<<"$stats") passes per second" | tee -a "$work/unpaced"
+  echo "  without pacing:    $(sed -n 's/.*unpaced-rate=\([0-9.]*\).*/\1/p' <<<"$stats") passes per second" | tee -a "$work/unpaced"
   echo "  start-up steps:    $(grep '^startup:' "$work/stderr" | sed 's/^startup: //') (ms; + marks totals over all texture uploads, made in the first passes of the show)"
   echo "  slowest pass:      $(sed -n 's/.*slowest-pass-ms=\([0-9.]*\).*/\1/p' <<<"$stats") ms" | tee -a "$work/slowest"
   echo "  peak memory:       $(( $(sed -n 's/peak-rss-kb=//p' "$work/time") / 1024 )) MB" | tee -a "$work/memory"

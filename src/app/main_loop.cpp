@@ -55,7 +55,7 @@ struct LoopStats {
     std::fprintf(stderr, "renderer: %s\n", renderer ? reinterpret_cast<const char*>(renderer) : "unknown");
     std::fprintf(stderr,
                  "stats: first-present-unix-ns=%lld passes=%ld seconds=%.3f "
-                 "passes-per-second=%.1f unpaced-passes-per-second=%.1f slowest-pass-ms=%.1f\n",
+                 "passes-per-second=%.1f unpaced-rate=%.1f slowest-pass-ms=%.1f\n",
                  firstPresentUnixNs, passes, lastTime, passes > 1 ? (passes - 1) / lastTime : 0.0,
                  unpacedRate, slowestPass * 1000.0);
   }
