@@ -26,6 +26,9 @@ in vec2 tc, qc, uc;
 out vec4 colour;
 
 const float kFilmBase = 0.05;   // the clearest black the print holds
+const float kCurveLinear = 0.15 * (1.0 - kFilmBase);
+const float kCurveSquare = 3.0 * 0.85 * (1.0 - kFilmBase);
+const float kCurveCube = 2.0 * 0.85 * (1.0 - kFilmBase);
 
 // Bilinear from one fetch of a neighbour-packed picture; the cell's far
 // corner is estimated from the other three, within their range.
@@ -49,10 +52,10 @@ void main() {
   vec3 damage = texelFetch(U, ivec2(fract(uc) * vec2(damageSize)), 0).rgb;
 
   // A gentle S-curve, printed on film base: blacks are never digital.
-  light = light * light * (3.0 - 2.0 * light) * 0.85 + light * 0.15;
-  light = kFilmBase + (1.0 - kFilmBase) * light;
+  // (0.85 s + 0.15 x, s the smoothstep, scaled into the base, in Horner form.)
+  light = kFilmBase + light * (kCurveLinear + light * (kCurveSquare - kCurveCube * light));
   // Grain, strongest in the mid-tones and alive in the blacks.
-  light += (damage.b - 0.5) * 0.22 * (0.45 + light);
+  light += (damage.b * 0.22 - 0.11) * (0.45 + light);
   light += damage.r * (1.0 - light);
   light *= (1.0 - damage.g) * gate.x * r;
 
@@ -63,5 +66,6 @@ void main() {
   float s = (gate.y + damage.b * 0.1 + r * 0.0094 - 1.35) * 14.0;
   light = max(min(light, 1.2 - 0.35 * s), 0.0);
   vec3 tone = vec3(1.0, 0.93, 0.80) - clamp(s, 0.0, 1.0) * vec3(0.0, 0.45, 0.7);
-  colour = vec4(clamp(light * tone + light * light * vec3(0.0, 0.05, 0.14), 0.0, 1.0), 1.0);
+  // The 8-bit window clamps what is written to it.
+  colour = vec4(light * tone + light * light * vec3(0.0, 0.05, 0.14), 1.0);
 }
