@@ -44,12 +44,13 @@ struct LoopStats {
     ++passes;
   }
 
-  // The passes per second the show could run without the pacer's waits:
-  // what the benchmark compares with the display's rate.
-  double unpacedRate = 0.0;
-
-  void Report() const {
+  // waited: seconds the pacer slept over the show. Without those waits the
+  // show could run at the unpaced rate, what the benchmark compares with the
+  // display's.
+  void Report(double waited) const {
     if (!enabled) return;
+    const double busy = lastTime - waited;
+    const double unpacedRate = passes > 1 && busy > 0.0 ? (passes - 1) / busy : 0.0;
     ReportStartupSteps();
     const GLubyte* renderer = glGetString(GL_RENDERER);
     std::fprintf(stderr, "renderer: %s\n", renderer ? reinterpret_cast<const char*>(renderer) : "unknown");
@@ -121,10 +122,6 @@ int MainLoop() {
       return -1;
     }
   }
-  if (stats.enabled && stats.passes > 1) {
-    const double busy = stats.lastTime - static_cast<double>(pacer.waited) / static_cast<double>(frequency);
-    stats.unpacedRate = busy > 0.0 ? (stats.passes - 1) / busy : 0.0;
-  }
-  stats.Report();
+  stats.Report(static_cast<double>(pacer.waited) / static_cast<double>(frequency));
   return exitCode;
 }

@@ -138,3 +138,14 @@ bool StartShow(const StartOptions& options) {
   MarkStartupStep("scene-target");
   return true;
 }
+
+bool StartShowWithEveryPicture(const StartOptions& options) {
+  if (!StartShow(options)) return false;
+  FinishTextureLoading();
+  const TextureFailure failure = TextureLoadFailure();
+  if (failure.path) {
+    std::fprintf(stderr, "%s: %s\n", failure.path, failure.text);
+    return false;
+  }
+  return true;
+}

@@ -26,3 +26,9 @@ void SwitchToFullscreen();
 
 // The whole start-up up to the main loop: true when the show can run.
 bool StartShow(const StartOptions& options);
+
+// StartShow, then every picture uploaded at once, so that what is drawn
+// never depends on how fast the uploads went (the capture tool). A picture
+// that fails to decode is written to stderr as "path: reason" (no box:
+// nobody is watching); false on any failure.
+bool StartShowWithEveryPicture(const StartOptions& options);

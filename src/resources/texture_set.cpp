@@ -65,6 +65,7 @@ struct Upload {
 struct Loader {
   bool anisotropic = false;
   GLfloat maxAnisotropy = 1.0f;
+  GLint maxSide = 0;  // the driver's largest texture side, 0 if it did not say
   int positionOf[kImageCount] = {};  // index in TextureLoadOrder
   bool loaded[kImageCount] = {};     // complete, or failed
   int loadedCount = 0;
@@ -211,8 +212,7 @@ bool CheckImage(int index) {
   }
   // The decoder's own caps are the same everywhere; the driver's may be
   // lower, and a texture it cannot hold would stay empty without a word.
-  GLint maxSide = 0;
-  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+  const GLint maxSide = loader.maxSide;
   if (maxSide > 0 && (width > maxSide || height > maxSide)) {
     char text[128];
     std::snprintf(text, sizeof text,
@@ -244,6 +244,7 @@ bool LoadTextures() {
   // Without the extension the parameter would be an invalid enum: skip it.
   loader.anisotropic = AnisotropySupported();
   if (loader.anisotropic) glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &loader.maxAnisotropy);
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &loader.maxSide);
   // Rows of any width upload correctly, not only multiples of 4 bytes.
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   for (int i = 0; i < kImageCount; ++i) {

@@ -25,7 +25,6 @@
 #include "app/show_state.h"
 #include "app/startup.h"
 #include "demo/film_frame.h"
-#include "resources/texture_set.h"
 #include "video_export.h"
 
 namespace {
@@ -209,14 +208,7 @@ int main(int argc, char** argv) {
   setenv("SDL_VIDEODRIVER", "offscreen", 0);
   setenv("SDL_AUDIODRIVER", "dummy", 0);
 
-  if (!StartShow(options)) return -1;
-  // Every picture up before the first pass, so the captures never depend on
-  // how fast the uploads went.
-  FinishTextureLoading();
-  if (TextureLoadFailure().path) {
-    std::fprintf(stderr, "%s: %s\n", TextureLoadFailure().path, TextureLoadFailure().text);
-    return -1;
-  }
+  if (!StartShowWithEveryPicture(options)) return -1;
   int exitCode = 0;
   // Passes at k / fps, plus one at each requested time exactly.
   long pass = 0;

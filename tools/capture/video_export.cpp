@@ -35,7 +35,6 @@ extern "C" {
 #include "app/show_state.h"
 #include "app/startup.h"
 #include "audio/music_stream.h"
-#include "resources/texture_set.h"
 #include "video_file.h"
 #include "video_soundtrack.h"
 
@@ -296,12 +295,7 @@ int RunVideoExport(const VideoExportOptions& options) {
     start.outputWidth = options.width;
     start.outputHeight = options.height;
     start.instanceGuard = nullptr;
-    if (!StartShow(start)) return -1;
-    FinishTextureLoading();
-    if (TextureLoadFailure().path) {
-      std::fprintf(stderr, "%s: %s\n", TextureLoadFailure().path, TextureLoadFailure().text);
-      return -1;
-    }
+    if (!StartShowWithEveryPicture(start)) return -1;
     if (WindowWidth != options.width || WindowHeight != options.height) {
       return FailWith("cannot render " + std::to_string(options.width) + "x" +
                       std::to_string(options.height) + " pictures");
