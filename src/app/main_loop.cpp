@@ -9,15 +9,13 @@
 // slowest pass, for the benchmark.
 #include "app/main_loop.h"
 
-#include <time.h>
-
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/gl_entry_points.h"
-#include "app/messages.h"
-#include "app/show_state.h"
-#include "app/startup_trace.h"
+#include "common/gl_entry_points.h"
+#include "common/messages.h"
+#include "common/show_state.h"
+#include "common/startup_trace.h"
 #include "demo/director.h"
 #include "platform/platform.h"
 #include "resources/texture_set.h"
@@ -25,7 +23,7 @@
 namespace {
 struct LoopStats {
   bool enabled = false;
-  long long firstPresentUnixNs = 0;
+  int64_t firstPresentUnixNs = 0;
   long passes = 0;
   double slowestPass = 0.0;
   double lastTime = 0.0;
@@ -34,9 +32,7 @@ struct LoopStats {
     if (!enabled) return;
     if (passes == 0) {
       MarkStartupStep("first-pass");
-      timespec now{};
-      clock_gettime(CLOCK_REALTIME, &now);
-      firstPresentUnixNs = now.tv_sec * 1000000000LL + now.tv_nsec;
+      firstPresentUnixNs = PlatformWallClockNanoseconds();
     } else if (demoTime - lastTime > slowestPass) {
       slowestPass = demoTime - lastTime;
     }
@@ -57,7 +53,7 @@ struct LoopStats {
     std::fprintf(stderr,
                  "stats: first-present-unix-ns=%lld passes=%ld seconds=%.3f "
                  "passes-per-second=%.1f unpaced-rate=%.1f slowest-pass-ms=%.1f\n",
-                 firstPresentUnixNs, passes, lastTime, passes > 1 ? (passes - 1) / lastTime : 0.0,
+                 static_cast<long long>(firstPresentUnixNs), passes, lastTime, passes > 1 ? (passes - 1) / lastTime : 0.0,
                  unpacedRate, slowestPass * 1000.0);
   }
 };
@@ -70,17 +66,14 @@ struct PassPacer {
   uint64_t waited = 0;  // clock counts spent waiting, over the whole show
 
   // After the swap: finishes the picture, then waits out the period.
-  void AfterSwap(uint64_t frequency) {
+  void AfterSwap() {
     if (!enabled) return;
     glFinish();
     const uint64_t due = passStart + period;
     const uint64_t now = PlatformClockCounter();
     if (now < due) {
       waited += due - now;
-      const uint64_t nanoseconds = (due - now) * 1000000000ull / frequency;
-      const timespec pause{static_cast<time_t>(nanoseconds / 1000000000ull),
-                           static_cast<long>(nanoseconds % 1000000000ull)};
-      nanosleep(&pause, nullptr);
+      PlatformSleep(due - now);
     }
   }
 };
@@ -109,7 +102,7 @@ int MainLoop() {
     const uint64_t elapsed = pacer.passStart - start;
     const double demoTime = static_cast<double>(elapsed) / static_cast<double>(frequency);
     const bool quit = RunShowPass(demoTime, &exitCode);
-    pacer.AfterSwap(frequency);
+    pacer.AfterSwap();
     stats.AfterPass(demoTime);
     if (quit) break;
     // The pictures not needed yet go up one a pass behind the first frame.

@@ -4,13 +4,12 @@
 #include "app/startup.h"
 
 #include <cstdio>
-#include <malloc.h>
 #include <new>
 
-#include "app/messages.h"
-#include "app/show_random.h"
-#include "app/show_state.h"
-#include "app/startup_trace.h"
+#include "common/messages.h"
+#include "common/show_random.h"
+#include "common/show_state.h"
+#include "common/startup_trace.h"
 #include "audio/music_stream.h"
 #include "platform/platform.h"
 #include "resources/geometry.h"
@@ -96,10 +95,7 @@ void SwitchToFullscreen() {
 }
 
 bool StartShow(const StartOptions& options) {
-  // Image buffers are large and short-lived, and are freed on another thread
-  // than the one that made them: give each its own mapping, so that its
-  // memory goes back to the system when it is freed.
-  mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+  PlatformPrepareAllocator();
   MarkStartupStep("begin");
   if (!CreateWindowAndContext(options)) {
     ShowMessage(nullptr, kBadKindOfError);

@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "app/gl_entry_points.h"
+#include "common/gl_entry_points.h"
 
 struct StartOptions {
   // 0 x 0: the primary display's size. Otherwise the output size to use

@@ -10,7 +10,7 @@
 
 #include "audio/vorbis_decoder.h"
 #include "platform/audio_device.h"
-#include "resources/whole_file.h"
+#include "platform/whole_file.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/show_state.h"
+#include "common/show_state.h"
 #include "demo/effects.h"
 #include "resources/geometry.h"
 #include "resources/shader_library.h"

@@ -1,8 +1,8 @@
 // The director's GL side: carries out the plan that film_frame.cpp makes.
 #include "demo/director.h"
 
-#include "app/show_random.h"
-#include "app/show_state.h"
+#include "common/show_random.h"
+#include "common/show_state.h"
 #include "demo/effects.h"
 #include "demo/projector.h"
 #include "platform/platform.h"

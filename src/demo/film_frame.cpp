@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "app/show_random.h"
+#include "common/show_random.h"
 
 namespace {
 constexpr double kSingle0_9 = 0.8999999761581421;       // float(0.9)

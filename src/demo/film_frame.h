@@ -5,7 +5,7 @@
 #pragma once
 #include <cstdint>
 
-#include "app/gl_entry_points.h"
+#include "common/gl_entry_points.h"
 
 inline constexpr int kFilmFramesPerSecond = 16;
 inline constexpr double kShowEnd = 131.0;

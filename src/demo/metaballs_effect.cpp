@@ -2,7 +2,7 @@
 // fullscreen quad. No texture, no clear.
 #include <cmath>
 
-#include "app/show_state.h"
+#include "common/show_state.h"
 #include "demo/effects.h"
 #include "resources/geometry.h"
 #include "resources/shader_library.h"

@@ -2,7 +2,7 @@
 // with the brick image on texture unit 2.
 #include <cmath>
 
-#include "app/show_state.h"
+#include "common/show_state.h"
 #include "demo/effects.h"
 #include "resources/geometry.h"
 #include "resources/shader_library.h"

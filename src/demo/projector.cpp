@@ -1,7 +1,7 @@
 // Projector pass: three texture units, ten uniforms, one quad.
 #include "demo/projector.h"
 
-#include "app/show_state.h"
+#include "common/show_state.h"
 #include "resources/geometry.h"
 #include "resources/shader_library.h"
 #include "resources/texture_set.h"

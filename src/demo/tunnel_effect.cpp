@@ -2,7 +2,7 @@
 // image on texture unit 2. The tunnel's c is never set and stays zero.
 #include <cmath>
 
-#include "app/show_state.h"
+#include "common/show_state.h"
 #include "demo/effects.h"
 #include "resources/geometry.h"
 #include "resources/shader_library.h"

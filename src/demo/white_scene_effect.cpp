@@ -1,6 +1,6 @@
 // The white scene that opens and closes the show: colour only, alpha 0, the
 // depth attachment untouched. The clear colour stays white afterwards.
-#include "app/gl_entry_points.h"
+#include "common/gl_entry_points.h"
 #include "demo/effects.h"
 
 void WhiteSceneEffect() {

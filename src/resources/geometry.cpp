@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "app/messages.h"
+#include "common/messages.h"
 #include "resources/obj_reader.h"
 
 FullscreenQuadRecord FullscreenQuad{};

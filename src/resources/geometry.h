@@ -4,7 +4,7 @@
 #pragma once
 #include <cstdint>
 
-#include "app/gl_entry_points.h"
+#include "common/gl_entry_points.h"
 
 struct FullscreenQuadRecord {
   GLuint buffer;       // 4 corners of 2 floats: (-1,1) (-1,-1) (1,1) (1,-1)

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "resources/image_decoder.h"
-#include "resources/whole_file.h"
+#include "platform/whole_file.h"
 
 namespace {
 constexpr int kMaxImages = 64;

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <new>
 
-#include "app/messages.h"
-#include "resources/whole_file.h"
+#include "common/messages.h"
+#include "platform/whole_file.h"
 
 namespace {
 const char* const kFragmentNames[] = {"tunnel", "projector",

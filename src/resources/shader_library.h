@@ -5,7 +5,7 @@
 #pragma once
 #include <cstdint>
 
-#include "app/gl_entry_points.h"
+#include "common/gl_entry_points.h"
 
 // Program indices: each program is named after its fragment shader.
 enum ProgramIndex : int {

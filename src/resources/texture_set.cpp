@@ -6,11 +6,11 @@
 #include <cstring>
 #include <string>
 
-#include "app/messages.h"
-#include "app/startup_trace.h"
+#include "common/messages.h"
+#include "common/startup_trace.h"
 #include "resources/image_decoder.h"
 #include "resources/image_queue.h"
-#include "resources/whole_file.h"
+#include "platform/whole_file.h"
 
 const ImageEntry ImageTable[kImageCount] = {
     {"images/brick.png", 0},       {"images/stars.png", 0},      {"images/mandelbrot.png", 0},

@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "app/gl_entry_points.h"
+#include "common/gl_entry_points.h"
 
 inline constexpr int kImageCount = 24;
 

@@ -1,4 +1,4 @@
-#include "app/startup_trace.h"
+#include "common/startup_trace.h"
 
 #include <cstdio>
 #include <cstdlib>

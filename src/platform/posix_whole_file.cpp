@@ -1,5 +1,5 @@
 // Whole-file reader on POSIX descriptors.
-#include "resources/whole_file.h"
+#include "platform/whole_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,5 +1,5 @@
 // The show's random generators and the start-up tables drawn from them.
-#include "app/show_random.h"
+#include "common/show_random.h"
 
 uint32_t ShowRandState = kShowRandStart;
 uint32_t ShowLcgState = 0;

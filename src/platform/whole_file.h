@@ -1,4 +1,6 @@
-// Reading a content file whole. Main thread, start-up only; shows nothing.
+// Reading a content file whole, on POSIX descriptors. Any thread: start-up
+// reads on the main thread, the image decoding threads read their files
+// themselves. Shows nothing.
 #pragma once
 #include <cstdint>
 

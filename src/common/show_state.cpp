@@ -1,4 +1,4 @@
-#include "app/show_state.h"
+#include "common/show_state.h"
 
 double DemoTime = 0.0;
 int32_t ScreenWidth = 0, ScreenHeight = 0;

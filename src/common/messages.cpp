@@ -1,5 +1,5 @@
 // Message boxes go through the platform layer.
-#include "app/messages.h"
+#include "common/messages.h"
 
 #include "platform/platform.h"
 

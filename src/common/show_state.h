@@ -5,7 +5,7 @@
 #pragma once
 #include <cstdint>
 
-#include "app/gl_entry_points.h"
+#include "common/gl_entry_points.h"
 
 // Seconds since the main loop's start reading; constant within a pass.
 extern double DemoTime;

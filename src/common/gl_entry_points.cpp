@@ -1,7 +1,7 @@
 // Fetching the GL entry point table. Main thread, start-up only.
-#include "app/gl_entry_points.h"
+#include "common/gl_entry_points.h"
 
-#include "app/messages.h"
+#include "common/messages.h"
 
 GlEntryPoints gl;
 
