@@ -31,19 +31,22 @@ extern "C" {
 }
 
 #include "app/main_loop.h"
-#include "app/messages.h"
-#include "app/show_state.h"
+#include "common/messages.h"
+#include "common/show_state.h"
 #include "app/startup.h"
 #include "audio/music_stream.h"
 #include "video_file.h"
 #include "video_soundtrack.h"
 
 namespace {
-// Three buffers per stage: one being filled, one being worked on, one
-// spare, so a short hiccup downstream never stops the renderer. At
-// 3840 x 2160 they hold 100 MB (read-back) and 37 MB (YUV).
-constexpr int kPictureSlots = 3;
-constexpr int kReadbackBuffers = 3;
+// Up to three buffers per stage: one being filled, one being worked on, one
+// spare, so a short hiccup downstream never stops the renderer. Above
+// 1920 x 1080 memory decides: two read-back buffers (33 MB each at
+// 3840 x 2160) and one YUV picture (12 MB), which the encoder copies as soon
+// as it takes it. There the renderer is far slower than the encoder, so the
+// spares would only hold memory.
+constexpr int kMaxSlots = 3;
+constexpr int64_t kSpareUpToPixels = 1920 * 1080;
 constexpr double kProgressInterval = 0.5;  // seconds between progress lines
 
 volatile sig_atomic_t Interrupted = 0;
@@ -89,7 +92,9 @@ class SlotQueue {
 struct Pipeline {
   VideoExportOptions options;
   size_t rgbaBytes = 0;
-  AVFrame* yuv[kPictureSlots] = {};
+  int slots = kMaxSlots;     // read-back buffers
+  int pictures = kMaxSlots;  // YUV pictures
+  AVFrame* yuv[kMaxSlots] = {};
   // Read-back buffers: free ones go back to the main thread, mapped ones to
   // the converter.
   SlotQueue freeReadback, fullReadback, freeYuv, fullYuv;
@@ -100,11 +105,11 @@ struct Pipeline {
   std::mutex errorMutex;
   std::string error;
 
-  GLuint readback[kReadbackBuffers] = {};
+  GLuint readback[kMaxSlots] = {};
   // Mapped memory of each read-back buffer (bottom row first, as GL reads);
   // null while unmapped. Written by the main thread before the buffer is
   // handed over, read by the converter until it gives the buffer back.
-  const uint8_t* mapped[kReadbackBuffers] = {};
+  const uint8_t* mapped[kMaxSlots] = {};
   int64_t passesRead = 0;  // read-backs started
 
   void Fail(const std::string& why) {
@@ -127,7 +132,7 @@ Pipeline* Active = nullptr;
 // Main thread: maps the buffer that the given pass was read back into and
 // hands it to the converter. false when the pipeline has stopped.
 bool ForwardReadback(Pipeline* p, int64_t pass) {
-  const int slot = static_cast<int>(pass % kReadbackBuffers);
+  const int slot = static_cast<int>(pass % p->slots);
   gl.glBindBuffer(GL_PIXEL_PACK_BUFFER, p->readback[slot]);
   p->mapped[slot] = static_cast<const uint8_t*>(gl.glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY));
   gl.glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
@@ -156,7 +161,7 @@ void ReadBackPass() {
   int slot = 0;
   if (!p->freeReadback.Pop(&slot)) return;  // stopped
   const int64_t pass = p->passesRead++;
-  assert(slot == pass % kReadbackBuffers);  // the converter keeps the order
+  assert(slot == pass % p->slots);  // the converter keeps the order
   Unmap(p, slot);
   gl.glBindBuffer(GL_PIXEL_PACK_BUFFER, p->readback[slot]);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
@@ -346,8 +351,12 @@ int RunVideoExport(const VideoExportOptions& options) {
     }
   }
 
-  for (int i = 0; i < kReadbackBuffers && rendering; ++i) p->freeReadback.Push(i);
-  for (int i = 0; i < kPictureSlots; ++i) {
+  if (static_cast<int64_t>(options.width) * options.height > kSpareUpToPixels) {
+    p->slots = 2;
+    p->pictures = 1;
+  }
+  for (int i = 0; i < p->slots && rendering; ++i) p->freeReadback.Push(i);
+  for (int i = 0; i < p->pictures; ++i) {
     p->yuv[i] = av_frame_alloc();
     if (p->yuv[i]) {
       p->yuv[i]->format = AV_PIX_FMT_YUV420P;
@@ -362,8 +371,9 @@ int RunVideoExport(const VideoExportOptions& options) {
   if (rendering) converter = std::thread(RunConverter, p);
   if (p->file) encoder = std::thread(RunEncoder, p);
   if (rendering) {
-    gl.glGenBuffers(kReadbackBuffers, p->readback);
-    for (GLuint buffer : p->readback) {
+    gl.glGenBuffers(p->slots, p->readback);
+    for (int i = 0; i < p->slots; ++i) {
+      const GLuint buffer = p->readback[i];
       gl.glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
       gl.glBufferData(GL_PIXEL_PACK_BUFFER, static_cast<GLsizeiptr>(p->rgbaBytes), nullptr,
                       GL_STREAM_READ);
@@ -407,7 +417,7 @@ int RunVideoExport(const VideoExportOptions& options) {
   if (Interrupted || p->failed) p->CloseAll();
   if (converter.joinable()) converter.join();
   if (encoder.joinable()) encoder.join();
-  for (int slot = 0; slot < kReadbackBuffers && rendering; ++slot) Unmap(p, slot);
+  for (int slot = 0; slot < p->slots && rendering; ++slot) Unmap(p, slot);
   const double working = Seconds(passesStarted);
   if (terminal && !Interrupted && !p->failed) ShowProgress(p->picturesDone, total, working);
   if (terminal) std::fputc('\n', stderr);
