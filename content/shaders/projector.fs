@@ -7,7 +7,9 @@
 // Speed on a software renderer decides the shape of this shader: exactly
 // three texel fetches per pixel (a filtered read takes the driver's
 // anisotropic path, many times slower), no branches (both sides would run)
-// and few operations: what can be baked into the images is.
+// and few operations: what can be baked into the images is, and what is
+// linear across the screen comes interpolated from the vertex stage, already
+// in texels.
 // - Cards and the film writing are neighbour-packed: R is the texel, G its
 //   right neighbour, B the one below, so one fetch gives three corners of a
 //   bilinear cell and they stay smooth however far they are enlarged. Scene
@@ -17,12 +19,13 @@
 //   the clamped read is black beside a 4:3 picture) and the burn's shape in G.
 // - The damage overlay carries the grain in B: it changes every film frame
 //   with the overlay's placement and is sized to the picture, not the screen.
+//   Its sides are powers of two, so it repeats by masking the texel index.
 #version 130
 uniform sampler2D T;  // gate: R aperture x vignette, G burn order
 uniform sampler2D F;  // the picture
 uniform sampler2D U;  // damage: R prints white, G prints black, B grain
 uniform float r;
-in vec2 tc, qc, uc;
+in vec2 gateAt, pictureAt, damageAt;  // in texels (see projector.vs)
 out vec4 colour;
 
 const float kFilmBase = 0.05;   // the clearest black the print holds
@@ -30,26 +33,21 @@ const float kCurveLinear = 0.15 * (1.0 - kFilmBase);
 const float kCurveSquare = 3.0 * 0.85 * (1.0 - kFilmBase);
 const float kCurveCube = 2.0 * 0.85 * (1.0 - kFilmBase);
 
-// Bilinear from one fetch of a neighbour-packed picture; the cell's far
-// corner is estimated from the other three, within their range.
-float Smooth(sampler2D image, vec2 at) {
-  ivec2 size = textureSize(image, 0);
-  vec2 p = at * vec2(size) - 0.5;
-  vec2 cell = floor(p);
-  vec2 f = p - cell;
-  vec3 c = texelFetch(image, clamp(ivec2(cell), ivec2(0), size - 1), 0).rgb;
-  float far = clamp(c.g + c.b - c.r, min(c.g, c.b), max(c.g, c.b));
-  return mix(mix(c.r, c.g, f.x), mix(c.b, far, f.x), f.y);
-}
-
 void main() {
-  // The gate image has its top row at t = 0; the quad's top corner is +1.
-  ivec2 gateSize = textureSize(T, 0);
-  ivec2 gateTexel = ivec2(vec2(tc.x, 1.0 - tc.y) * vec2(gateSize));
-  vec2 gate = texelFetch(T, clamp(gateTexel, ivec2(0), gateSize - 1), 0).rg;
-  float light = Smooth(F, qc);
-  ivec2 damageSize = textureSize(U, 0);
-  vec3 damage = texelFetch(U, ivec2(fract(uc) * vec2(damageSize)), 0).rgb;
+  // Beside a 4:3 picture the gate's clamped read gives its black edge.
+  ivec2 gateTexel = ivec2(gateAt);
+  gateTexel.x = clamp(gateTexel.x, 0, textureSize(T, 0).x - 1);
+  vec2 gate = texelFetch(T, gateTexel, 0).rg;
+
+  // Bilinear from one fetch of a neighbour-packed picture; the cell's far
+  // corner is estimated from the other three, within their range.
+  vec2 cell = floor(pictureAt);
+  vec2 f = pictureAt - cell;
+  vec3 c = texelFetch(F, clamp(ivec2(cell), ivec2(0), textureSize(F, 0) - 1), 0).rgb;
+  float far = clamp(c.g + c.b - c.r, min(c.g, c.b), max(c.g, c.b));
+  float light = mix(mix(c.r, c.g, f.x), mix(c.b, far, f.x), f.y);
+
+  vec3 damage = texelFetch(U, ivec2(floor(damageAt)) & (textureSize(U, 0) - 1), 0).rgb;
 
   // A gentle S-curve, printed on film base: blacks are never digital.
   // (0.85 s + 0.15 x, s the smoothstep, scaled into the base, in Horner form.)

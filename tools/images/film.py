@@ -19,7 +19,7 @@ from PIL import Image, ImageDraw, ImageFilter
 from . import common
 
 GATE_W, GATE_H = 1024, 768
-OVERLAY = 1024
+OVERLAY = 1024           # a power of two: the projector repeats it by masking texel indices
 OVERLAY_SS = 2            # overlays are drawn at twice the size for smooth hairlines
 LIGHT_STRENGTH = 0.85     # a full-strength scratch prints this close to white
 DARK_STRENGTH = 0.9       # and full dust blocks this much of the light
