@@ -1,4 +1,6 @@
 // Main loop: one pass per displayed frame; the swap waits for the retrace.
+// The loop owns the show's end: Escape, the end of the timeline and closing
+// the window all end it here.
 // Where it cannot (a headless driver, or one without swap control such as
 // llvmpipe under Xvfb), the loop paces itself: each pass
 // waits for its picture to be finished and starts no sooner than a refresh
@@ -77,12 +79,34 @@ struct PassPacer {
     }
   }
 };
+
+// A quit asked for during a pass (Escape, the end of the timeline) ends the
+// show after the next pass, which still draws and presents. The first
+// request's code wins.
+struct QuitRequest {
+  bool pending = false;
+  int exitCode = 0;
+
+  void Ask(int code) {
+    if (pending) return;
+    pending = true;
+    exitCode = code;
+  }
+};
+QuitRequest PendingQuit;
 }  // namespace
 
 bool RunShowPass(double demoTime, int* exitCode, void (*beforePresent)()) {
   DemoTime = demoTime;  // read before the pump: events never move this pass's time
-  const bool quit = PlatformPumpEvents(exitCode);
-  RenderShowPass();
+  bool quit = PlatformPumpEvents(exitCode);  // closing the window
+  if (PendingQuit.pending) {
+    quit = true;
+    *exitCode = PendingQuit.exitCode;
+    PendingQuit = QuitRequest{};
+  }
+  const bool escape = !quit && PlatformEscapePressed();
+  const bool timelineEnded = RenderShowPass();
+  if (!quit && (escape || timelineEnded)) PendingQuit.Ask(0);
   if (beforePresent) beforePresent();
   PlatformSwapBuffers();
   return quit;

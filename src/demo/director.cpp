@@ -5,7 +5,6 @@
 #include "common/show_state.h"
 #include "demo/effects.h"
 #include "demo/projector.h"
-#include "platform/platform.h"
 #include "resources/texture_set.h"
 
 DirectorState Director{};
@@ -29,17 +28,16 @@ void DrawSection(const TimelineSection& section, double demoTime) {
 }
 }  // namespace
 
-void RenderShowPass() {
-  if (PlatformEscapePressed()) PlatformPostQuit(0);
+bool RenderShowPass() {
   const PassPlan plan = PlanShowPass(&Director, &ShowLcgState, &ShowRandState, DemoTime,
                                      AspectRatio, TextureTable);
   if (plan.newFilmFrame) {
     gl.glBindFramebuffer(GL_FRAMEBUFFER, SceneTarget.framebuffer);
     glViewport(0, 0, SceneTarget.width, SceneTarget.height);
     if (plan.section) DrawSection(*plan.section, DemoTime);
-    if (plan.postQuit) PlatformPostQuit(0);
     gl.glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glViewport(0, 0, WindowWidth, WindowHeight);
   }
   ProjectorPass(Director.frame, plan.brightness);
+  return plan.timelineEnded;
 }

@@ -117,7 +117,7 @@ PassPlan PlanShowPass(DirectorState* director, uint32_t* lcg, uint32_t* rand, do
                                        textures + 20);
   plan.section = clock.valid ? FindSection(clock.directorTime) : nullptr;
   if (!plan.section) {
-    plan.postQuit = true;
+    plan.timelineEnded = true;
     return plan;
   }
   switch (plan.section->action) {

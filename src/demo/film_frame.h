@@ -81,7 +81,7 @@ struct DirectorState {
 // What one pass does, decided without GL.
 struct PassPlan {
   bool newFilmFrame;
-  bool postQuit;                   // the timeline has ended
+  bool timelineEnded;              // no section for this film frame: the show is over
   const TimelineSection* section;  // drawn when newFilmFrame; null: none
   double brightness;               // for the projector pass
 };

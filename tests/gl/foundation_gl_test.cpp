@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "app/main_loop.h"
+#include "common/show_random.h"
 #include "common/show_state.h"
 #include "demo/director.h"
 #include "demo/projector.h"
@@ -224,4 +226,25 @@ TEST(Director, ScenePassRestoresTheWindowAndShowsTheCard) {
     for (int y = WindowHeight / 4; y < 3 * WindowHeight / 4; ++y) lit += at(x, y) > 128;
   }
   EXPECT_GT(lit, 50);  // the card's lettering shows through
+}
+
+TEST(MainLoop, TheEndOfTheTimelineEndsTheShowOnePassLater) {
+  const DirectorState director = Director;
+  const uint32_t lcg = ShowLcgState, rand = ShowRandState;
+  const double demoTime = DemoTime;
+  Director = DirectorState{};
+  int exitCode = -7;
+  // The burn-out still runs at 131 s; the film frame after it has no
+  // section, and the pass that found that is followed by exactly one more.
+  EXPECT_FALSE(RunShowPass(131.0, &exitCode));
+  EXPECT_FALSE(RunShowPass(131.02, &exitCode));
+  EXPECT_EQ(exitCode, -7);
+  EXPECT_TRUE(RunShowPass(131.04, &exitCode));
+  EXPECT_EQ(exitCode, 0);
+  // The request was taken: a later pass starts afresh.
+  Director = DirectorState{};
+  EXPECT_FALSE(RunShowPass(6.0, &exitCode));
+  Director = director;
+  ShowLcgState = lcg, ShowRandState = rand;
+  DemoTime = demoTime;
 }
