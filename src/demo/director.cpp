@@ -20,8 +20,10 @@ void DrawSection(const TimelineSection& section, double demoTime) {
     case SceneAction::kMetaballs: MetaballsEffect(); break;
     case SceneAction::kCube: CubeEffect(); break;
     case SceneAction::kTexturedCube: TexturedCubeEffect(); break;
-    // DirectorTime equals DemoTime in this section.
-    case SceneAction::kScreenZoom: ScreenEffect((demoTime - section.from) / 5.0); break;
+    // DirectorTime equals DemoTime in this section; the zoom runs its length.
+    case SceneAction::kScreenZoom:
+      ScreenEffect((demoTime - section.from) / (section.to - section.from));
+      break;
     case SceneAction::kFilmWriting:
     case SceneAction::kTitleCard: break;  // projected straight from the texture set
   }
