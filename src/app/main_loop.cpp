@@ -1,6 +1,4 @@
 // Main loop: one pass per displayed frame; the swap waits for the retrace.
-// The loop owns the show's end: Escape, the end of the timeline and closing
-// the window all end it here.
 // Where it cannot (a headless driver, or one without swap control such as
 // llvmpipe under Xvfb), the loop paces itself: each pass
 // waits for its picture to be finished and starts no sooner than a refresh
@@ -8,7 +6,8 @@
 // queue of unfinished frames run away, and a quit request is seen within a
 // pass. With NITRATE_STATS set in the environment it reports
 // on stderr when the first frame was presented, how many passes ran and the
-// slowest pass, for the benchmark.
+// slowest pass, for the benchmark. The loop owns the show's end: Escape, the
+// end of the timeline and closing the window all end it here. Main thread.
 #include "app/main_loop.h"
 
 #include <cstdio>
