@@ -6,7 +6,8 @@
 // queue of unfinished frames run away, and a quit request is seen within a
 // pass. With NITRATE_STATS set in the environment it reports
 // on stderr when the first frame was presented, how many passes ran and the
-// slowest pass, for the benchmark.
+// slowest pass, for the benchmark. The loop owns the show's end: Escape, the
+// end of the timeline and closing the window all end it here. Main thread.
 #include "app/main_loop.h"
 
 #include <cstdio>
@@ -77,12 +78,34 @@ struct PassPacer {
     }
   }
 };
+
+// A quit asked for during a pass (Escape, the end of the timeline) ends the
+// show after the next pass, which still draws and presents. The first
+// request's code wins.
+struct QuitRequest {
+  bool pending = false;
+  int exitCode = 0;
+
+  void Ask(int code) {
+    if (pending) return;
+    pending = true;
+    exitCode = code;
+  }
+};
+QuitRequest PendingQuit;
 }  // namespace
 
 bool RunShowPass(double demoTime, int* exitCode, void (*beforePresent)()) {
   DemoTime = demoTime;  // read before the pump: events never move this pass's time
-  const bool quit = PlatformPumpEvents(exitCode);
-  RenderShowPass();
+  bool quit = PlatformPumpEvents(exitCode);  // closing the window
+  if (PendingQuit.pending) {
+    quit = true;
+    *exitCode = PendingQuit.exitCode;
+    PendingQuit = QuitRequest{};
+  }
+  const bool escape = !quit && PlatformEscapePressed();
+  const bool timelineEnded = RenderShowPass();
+  if (!quit && (escape || timelineEnded)) PendingQuit.Ask(0);
   if (beforePresent) beforePresent();
   PlatformSwapBuffers();
   return quit;

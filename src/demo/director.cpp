@@ -5,7 +5,6 @@
 #include "common/show_state.h"
 #include "demo/effects.h"
 #include "demo/projector.h"
-#include "platform/platform.h"
 #include "resources/texture_set.h"
 
 DirectorState Director{};
@@ -21,25 +20,26 @@ void DrawSection(const TimelineSection& section, double demoTime) {
     case SceneAction::kMetaballs: MetaballsEffect(); break;
     case SceneAction::kCube: CubeEffect(); break;
     case SceneAction::kTexturedCube: TexturedCubeEffect(); break;
-    // DirectorTime equals DemoTime in this section.
-    case SceneAction::kScreenZoom: ScreenEffect((demoTime - section.from) / 5.0); break;
+    // DirectorTime equals DemoTime in this section; the zoom runs its length.
+    case SceneAction::kScreenZoom:
+      ScreenEffect((demoTime - section.from) / (section.to - section.from));
+      break;
     case SceneAction::kFilmWriting:
     case SceneAction::kTitleCard: break;  // projected straight from the texture set
   }
 }
 }  // namespace
 
-void RenderShowPass() {
-  if (PlatformEscapePressed()) PlatformPostQuit(0);
+bool RenderShowPass() {
   const PassPlan plan = PlanShowPass(&Director, &ShowLcgState, &ShowRandState, DemoTime,
                                      AspectRatio, TextureTable);
   if (plan.newFilmFrame) {
     gl.glBindFramebuffer(GL_FRAMEBUFFER, SceneTarget.framebuffer);
     glViewport(0, 0, SceneTarget.width, SceneTarget.height);
     if (plan.section) DrawSection(*plan.section, DemoTime);
-    if (plan.postQuit) PlatformPostQuit(0);
     gl.glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glViewport(0, 0, WindowWidth, WindowHeight);
   }
   ProjectorPass(Director.frame, plan.brightness);
+  return plan.timelineEnded;
 }

@@ -5,7 +5,7 @@
 
 extern DirectorState Director;
 
-// Polls Escape, plans the pass, renders a new film frame's scene into the
-// scene target when one begins, and always runs the projector pass. Posts
-// the quit request on Escape and when the timeline has ended.
-void RenderShowPass();
+// Plans the pass at DemoTime, renders a new film frame's scene into the
+// scene target when one begins, and always runs the projector pass. true
+// when the timeline has ended: the caller ends the show.
+bool RenderShowPass();

@@ -21,15 +21,10 @@ float PictureHalfWidth(double aspectRatio) {
   return static_cast<float>(aspectRatio * 0.5 * 3.0 * 0.25);
 }
 
-// Quarter-ellipse from 0 at 0 s to 1 at 2 s.
-double FadeInFactor(double directorTime) {
-  return std::sqrt(1.0 - (directorTime - 2.0) * 0.25 * (directorTime - 2.0));
-}
-
 using A = SceneAction;
 }  // namespace
 
-const TimelineSection Timeline[kSectionCount] = {
+constexpr TimelineSection Timeline[kSectionCount] = {
     {0, 2, A::kWhiteFadeIn, 0, 0, 0},      {2, 4, A::kFilmWriting, 4, 0, 0},
     {4, 9, A::kTitleCard, 5, 0, 0},        {9, 14, A::kTitleCard, 6, 0, 0},
     {14, 19, A::kTitleCard, 17, 0, 0},     {19, 24, A::kTitleCard, 18, 0, 0},
@@ -46,6 +41,40 @@ const TimelineSection Timeline[kSectionCount] = {
     {124, 129, A::kTitleCard, 13, 0, 0},   {129, 131, A::kWhiteBurnOut, 0, 0, 0},
 };
 
+namespace {
+// The rows follow each other from 0 s without gaps, and none is empty (a
+// row left out of the table would be all zeros).
+constexpr bool SectionsFollowEachOther() {
+  int end = 0;
+  for (const TimelineSection& section : Timeline) {
+    if (section.from != end || section.to <= section.from) return false;
+    end = section.to;
+  }
+  return true;
+}
+static_assert(SectionsFollowEachOther());
+
+constexpr const TimelineSection& kFadeIn = Timeline[0];
+constexpr const TimelineSection& kFadeOut = Timeline[kSectionCount - 1];
+static_assert(kFadeIn.action == A::kWhiteFadeIn && kFadeOut.action == A::kWhiteBurnOut);
+
+// Each fade is a quarter ellipse over its section's length L: the squared
+// distance into it is scaled by 1 / L^2.
+constexpr double QuarterEllipseScale(const TimelineSection& section) {
+  return 1.0 / (static_cast<double>(section.to - section.from) * (section.to - section.from));
+}
+
+// Quarter-ellipse from 0 at the start of the fade-in to 1 at its end.
+double FadeInFactor(double directorTime) {
+  constexpr double kEnd = kFadeIn.to;
+  constexpr double kScale = QuarterEllipseScale(kFadeIn);
+  return std::sqrt(1.0 - (directorTime - kEnd) * kScale * (directorTime - kEnd));
+}
+}  // namespace
+
+constexpr double kShowEnd = kFadeOut.to;
+constexpr double kFadeOutStart = kFadeOut.from;
+
 const TimelineSection* FindSection(double directorTime) {
   for (const TimelineSection& section : Timeline) {
     // NaN fails both tests and so matches nothing.
@@ -59,13 +88,13 @@ double FlickerBrightness(double u) { return SingleOf(u * kFlickerSpan + kSingle0
 DirectorClock ComputeDirectorClock(double demoTime) {
   if (demoTime >= kFadeOutStart) {
     const double elapsed = demoTime - kFadeOutStart;
-    const double inside = 1.0 - elapsed * 0.25 * elapsed;
-    // Past 131 s the quarter ellipse has ended: no time, and no light.
+    const double inside = 1.0 - elapsed * QuarterEllipseScale(kFadeOut) * elapsed;
+    // Past the show's end the quarter ellipse has ended: no time, and no light.
     if (!(inside >= 0.0)) return {false, 0.0, 0.0};
     const double f = std::sqrt(inside);
     return {true, kFadeOutStart + f, f};
   }
-  const double fade = demoTime < 2.0 ? FadeInFactor(demoTime) : 1.0;
+  const double fade = demoTime < kFadeIn.to ? FadeInFactor(demoTime) : 1.0;
   return {true, demoTime, fade};
 }
 
@@ -117,7 +146,7 @@ PassPlan PlanShowPass(DirectorState* director, uint32_t* lcg, uint32_t* rand, do
                                        textures + 20);
   plan.section = clock.valid ? FindSection(clock.directorTime) : nullptr;
   if (!plan.section) {
-    plan.postQuit = true;
+    plan.timelineEnded = true;
     return plan;
   }
   switch (plan.section->action) {

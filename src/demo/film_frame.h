@@ -8,8 +8,6 @@
 #include "common/gl_entry_points.h"
 
 inline constexpr int kFilmFramesPerSecond = 16;
-inline constexpr double kShowEnd = 131.0;
-inline constexpr double kFadeOutStart = 129.0;
 
 // The projection parameters of one film frame. All zero before the first.
 struct FilmFrameState {
@@ -43,6 +41,10 @@ struct TimelineSection {
 };
 inline constexpr int kSectionCount = 28;
 extern const TimelineSection Timeline[kSectionCount];
+// From the timeline's rows: the show's end (131 s) and the start of the last
+// section, the fade-out (129 s).
+extern const double kShowEnd;
+extern const double kFadeOutStart;
 
 // The section whose [from, to) holds directorTime, testing in order; null
 // when none does (131 s or later, or no value).
@@ -81,7 +83,7 @@ struct DirectorState {
 // What one pass does, decided without GL.
 struct PassPlan {
   bool newFilmFrame;
-  bool postQuit;                   // the timeline has ended
+  bool timelineEnded;              // no section for this film frame: the show is over
   const TimelineSection* section;  // drawn when newFilmFrame; null: none
   double brightness;               // for the projector pass
 };

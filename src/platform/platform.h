@@ -90,13 +90,9 @@ int64_t PlatformWallClockNanoseconds();
 // Main thread, before any other thread starts; a refusal is harmless.
 void PlatformPrepareAllocator();
 
-// Posts the quit request with an exit code. Main thread. The next
-// PlatformPumpEvents removes it.
-void PlatformPostQuit(int exitCode);
-
-// Handles every queued window event. Main thread. Closing the window posts
-// quit with 0. Returns true when this pump removed a quit request; *exitCode
-// is then its code and left unchanged otherwise.
+// Handles every queued window event. Main thread. Returns true when the
+// window was closed (or the system asked the program to quit) since the
+// previous pump; *exitCode is then 0 and left unchanged otherwise.
 bool PlatformPumpEvents(int* exitCode);
 
 // True when Escape is held now or was pressed since the previous call. Main

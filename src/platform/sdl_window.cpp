@@ -56,9 +56,15 @@ void TieChildToParent() {
   if (getppid() != boxParent) _exit(1);
 }
 
+// The window asks to quit; the pump that saw it returns the request.
+void PostQuit(int exitCode) {
+  if (!quitPosted) quitCode = exitCode;
+  quitPosted = true;
+}
+
 void HandleWindowEvent(const SDL_WindowEvent& event) {
   // Focus changes must neither pause nor end the show; closing ends it.
-  if (event.event == SDL_WINDOWEVENT_CLOSE) PlatformPostQuit(0);
+  if (event.event == SDL_WINDOWEVENT_CLOSE) PostQuit(0);
 }
 
 }  // namespace
@@ -181,16 +187,11 @@ void PlatformShowMessage(const char* caption, const char* text) {
 uint64_t PlatformClockCounter() { return SDL_GetPerformanceCounter(); }
 uint64_t PlatformClockFrequency() { return SDL_GetPerformanceFrequency(); }
 
-void PlatformPostQuit(int exitCode) {
-  if (!quitPosted) quitCode = exitCode;
-  quitPosted = true;
-}
-
 bool PlatformPumpEvents(int* exitCode) {
   SDL_Event event;
   while (SDL_PollEvent(&event)) {
     switch (event.type) {
-      case SDL_QUIT: PlatformPostQuit(0); break;
+      case SDL_QUIT: PostQuit(0); break;
       case SDL_WINDOWEVENT: HandleWindowEvent(event.window); break;
       case SDL_KEYDOWN:
         if (event.key.keysym.sym == SDLK_ESCAPE) escapeLatched = true;

@@ -11,28 +11,6 @@
 #include "platform/whole_file.h"
 
 namespace {
-const char* const kFragmentNames[] = {"tunnel", "projector",
-                                      "metaballs", "cube", "screen", "plasma",
-                                      "texturedcube", "planes"};
-const char* const kVertexNames[] = {"tunnel", "projector", "cube"};
-
-const char* const kTunnelUniforms[] = {"T", "t", "c", "u", "v"};
-const char* const kProjectorUniforms[] = {"T", "ts", "tb", "r", "F", "qs", "qb", "U", "us", "ub"};
-const char* const kMetaballsUniforms[] = {"p", "t", "qs", "qb"};
-const char* const kCubeUniforms[] = {"m", "nm", "t"};
-const char* const kScreenUniforms[] = {"T", "ts", "tb"};
-const char* const kPlasmaUniforms[] = {"t", "ts", "tb", "r"};
-const char* const kTexturedCubeUniforms[] = {"m", "nm", "T"};
-const char* const kPlanesUniforms[] = {"T", "t", "c"};
-
-template <int N>
-constexpr UniformNameList List(const char* const (&names)[N]) {
-  return {names, N};
-}
-
-GLint tunnelLocations[5], projectorLocations[10], metaballsLocations[4], cubeLocations[3],
-    screenLocations[3], plasmaLocations[4], texturedCubeLocations[3], planesLocations[3];
-
 // Shows an info log (which may be empty) with the given caption.
 void ShowInfoLog(const char* caption, GLint logLength, bool isProgram, GLuint object) {
   const size_t size = logLength > 0 ? static_cast<size_t>(logLength) : 1;
@@ -52,43 +30,55 @@ void ShowInfoLog(const char* caption, GLint logLength, bool isProgram, GLuint ob
 }
 }  // namespace
 
-const ShaderStageList ShaderTable[kStageCount] = {
-    {kFragmentNames, 8, ".fs", GL_FRAGMENT_SHADER},
-    {kVertexNames, 3, ".vs", GL_VERTEX_SHADER},
-    {nullptr, 0, ".gs", GL_GEOMETRY_SHADER},
+// Program name (and fragment shader), vertex shader, geometry shader,
+// uniforms. The row order is the link order and the program index.
+const ShaderProgramRow ShaderPrograms[kProgramCount] = {
+    {"tunnel", "tunnel", nullptr, {"T", "t", "c", "u", "v"}},
+    {"projector", "projector", nullptr, {"T", "ts", "tb", "r", "F", "qs", "qb", "U", "us", "ub"}},
+    {"metaballs", "projector", nullptr, {"p", "t", "qs", "qb"}},
+    {"cube", "cube", nullptr, {"m", "nm", "t"}},
+    {"screen", "projector", nullptr, {"T", "ts", "tb"}},
+    {"plasma", "projector", nullptr, {"t", "ts", "tb", "r"}},
+    {"texturedcube", "cube", nullptr, {"m", "nm", "T"}},
+    {"planes", "tunnel", nullptr, {"T", "t", "c"}},
 };
 
-const uint32_t ProgramRecipe[] = {
-    2, 0x0000, 0x4000,  // tunnel: tunnel.fs + tunnel.vs
-    2, 0x0001, 0x4001,  // projector: projector.fs + projector.vs
-    2, 0x0002, 0x4001,  // metaballs: metaballs.fs + projector.vs
-    2, 0x0003, 0x4002,  // cube: cube.fs + cube.vs
-    2, 0x0004, 0x4001,  // screen: screen.fs + projector.vs
-    2, 0x0005, 0x4001,  // plasma: plasma.fs + projector.vs
-    2, 0x0006, 0x4002,  // texturedcube: texturedcube.fs + cube.vs
-    2, 0x0007, 0x4000,  // planes: planes.fs + tunnel.vs
-    0,
+const ShaderStageInfo ShaderStages[kStageCount] = {
+    {".fs", GL_FRAGMENT_SHADER},
+    {".vs", GL_VERTEX_SHADER},
+    {".gs", GL_GEOMETRY_SHADER},
 };
 
-const char AttributeBindingTable[] = "A0\0\0A1\0\1A2\0\2A3\0\3";
-
-const UniformNameList UniformNames[kProgramCount] = {
-    List(kTunnelUniforms),  List(kProjectorUniforms), List(kMetaballsUniforms),
-    List(kCubeUniforms),    List(kScreenUniforms),    List(kPlasmaUniforms),
-    List(kTexturedCubeUniforms), List(kPlanesUniforms),
-};
+const AttributeBinding AttributeBindings[kAttributeBindingCount] = {
+    {"A0", 0}, {"A1", 1}, {"A2", 2}, {"A3", 3}};
 
 GLuint ProgramTable[kProgramCount];
-GLint* UniformLocationTable[kProgramCount] = {
-    tunnelLocations, projectorLocations,   metaballsLocations,    cubeLocations,
-    screenLocations, plasmaLocations,      texturedCubeLocations, planesLocations,
-};
+GLint UniformLocationTable[kProgramCount][kMaxProgramUniforms];
 
-ShaderReference DecodeShaderReference(uint32_t word) {
-  const int index = static_cast<int>(word & 0x3FFFu);
-  if (word & 0x8000u) return {kStageGeometry, index};
-  if (word & 0x4000u) return {kStageVertex, index};
-  return {kStageFragment, index};
+int UniformCount(const ShaderProgramRow& row) {
+  int count = 0;
+  while (count < kMaxProgramUniforms && row.uniforms[count]) ++count;
+  return count;
+}
+
+const char* ShaderFileOf(const ShaderProgramRow& row, ShaderStage stage) {
+  switch (stage) {
+    case kStageFragment: return row.name;
+    case kStageVertex: return row.vertexShader;
+    case kStageGeometry: return row.geometryShader;
+    case kStageCount: break;
+  }
+  return nullptr;
+}
+
+int FirstProgramUsingShader(ShaderStage stage, int program) {
+  const char* file = ShaderFileOf(ShaderPrograms[program], stage);
+  if (!file) return -1;
+  for (int earlier = 0; earlier < program; ++earlier) {
+    const char* other = ShaderFileOf(ShaderPrograms[earlier], stage);
+    if (other && std::strcmp(other, file) == 0) return earlier;
+  }
+  return program;
 }
 
 bool BuildShaderPath(char (&path)[kShaderPathSize], const char* name, const char* suffix) {
@@ -101,9 +91,9 @@ bool BuildShaderPath(char (&path)[kShaderPathSize], const char* name, const char
 }
 
 GLint UniformLocation(int program, const char* name) {
-  const UniformNameList& list = UniformNames[program];
-  for (int i = 0; i < list.count; ++i) {
-    if (std::strcmp(list.names[i], name) == 0) return UniformLocationTable[program][i];
+  const ShaderProgramRow& row = ShaderPrograms[program];
+  for (int i = 0; i < kMaxProgramUniforms && row.uniforms[i]; ++i) {
+    if (std::strcmp(row.uniforms[i], name) == 0) return UniformLocationTable[program][i];
   }
   assert(!"uniform not listed for this program");
   return -1;
@@ -132,11 +122,8 @@ GLuint CompileShaderFile(const char* path, GLenum type) {
 }
 
 bool LinkShaderProgram(GLuint program) {
-  for (const char* entry = AttributeBindingTable; *entry;) {
-    const size_t nameLength = std::strlen(entry);
-    const GLuint location = static_cast<unsigned char>(entry[nameLength + 1]);
-    gl.glBindAttribLocation(program, location, entry);
-    entry += nameLength + 2;
+  for (const AttributeBinding& binding : AttributeBindings) {
+    gl.glBindAttribLocation(program, binding.location, binding.name);
   }
   gl.glLinkProgram(program);
   GLint status = GL_FALSE;
@@ -148,62 +135,51 @@ bool LinkShaderProgram(GLuint program) {
   return false;
 }
 
-bool BuildPrograms(int fragmentCount, int vertexCount, int geometryCount) {
-  const int counts[kStageCount] = {fragmentCount, vertexCount, geometryCount};
-  GLuint* compiled[kStageCount] = {};
-  // The lists go on every return, failures included (the process then exits
-  // with -1, and a leak checker would otherwise turn that into its own code).
-  struct Release {
-    GLuint** lists;
-    ~Release() {
-      for (int stage = 0; stage < kStageCount; ++stage) delete[] lists[stage];
-    }
-  } release{compiled};
-  for (int stage = 0; stage < kStageCount; ++stage) {
-    compiled[stage] = new (std::nothrow) GLuint[counts[stage] > 0 ? counts[stage] : 1]();
-    if (!compiled[stage]) {
-      ShowMessage(nullptr, kOutOfMemory);
-      return false;
-    }
-  }
+bool BuildPrograms() {
+  // Per stage and program, the compiled shader it attaches; a program that
+  // shares a file with an earlier one shares its shader object.
+  GLuint shaders[kStageCount][kProgramCount] = {};
   // Every fragment shader is compiled before any vertex shader.
   for (int stage = 0; stage < kStageCount; ++stage) {
-    const ShaderStageList& list = ShaderTable[stage];
-    for (int i = 0; i < counts[stage]; ++i) {
+    const ShaderStage column = static_cast<ShaderStage>(stage);
+    for (int program = 0; program < kProgramCount; ++program) {
+      const int first = FirstProgramUsingShader(column, program);
+      if (first < 0) continue;
+      if (first < program) {
+        shaders[stage][program] = shaders[stage][first];
+        continue;
+      }
       char path[kShaderPathSize];
-      BuildShaderPath(path, list.names[i], list.suffix);
-      compiled[stage][i] = CompileShaderFile(path, list.type);
-      if (compiled[stage][i] == 0) return false;
+      BuildShaderPath(path, ShaderFileOf(ShaderPrograms[program], column), ShaderStages[stage].suffix);
+      shaders[stage][program] = CompileShaderFile(path, ShaderStages[stage].type);
+      if (shaders[stage][program] == 0) return false;
     }
   }
-  int programIndex = 0;
-  for (const uint32_t* entry = ProgramRecipe; *entry != 0 && programIndex < kProgramCount;) {
-    const uint32_t count = *entry++;
-    const GLuint program = gl.glCreateProgram();
-    ProgramTable[programIndex++] = program;
-    for (uint32_t i = 0; i < count; ++i) {
-      const ShaderReference reference = DecodeShaderReference(*entry++);
-      assert(reference.index < counts[reference.stage]);
-      gl.glAttachShader(program, compiled[reference.stage][reference.index]);
+  for (int program = 0; program < kProgramCount; ++program) {
+    const GLuint object = gl.glCreateProgram();
+    ProgramTable[program] = object;
+    for (int stage = 0; stage < kStageCount; ++stage) {
+      if (shaders[stage][program] != 0) gl.glAttachShader(object, shaders[stage][program]);
     }
-    if (!LinkShaderProgram(program)) return false;
+    if (!LinkShaderProgram(object)) return false;
   }
-  // The programs keep what they need; the shader objects can go.
+  // The programs keep what they need; the shader objects can go, each once.
   for (int stage = 0; stage < kStageCount; ++stage) {
-    for (int i = 0; i < counts[stage]; ++i) gl.glDeleteShader(compiled[stage][i]);
+    for (int program = 0; program < kProgramCount; ++program) {
+      if (FirstProgramUsingShader(static_cast<ShaderStage>(stage), program) == program) {
+        gl.glDeleteShader(shaders[stage][program]);
+      }
+    }
   }
   return true;
 }
 
 bool LoadShaders() {
-  if (!BuildPrograms(ShaderTable[kStageFragment].count, ShaderTable[kStageVertex].count,
-                     ShaderTable[kStageGeometry].count)) {
-    return false;
-  }
+  if (!BuildPrograms()) return false;
   for (int program = 0; program < kProgramCount; ++program) {
-    const UniformNameList& list = UniformNames[program];
-    for (int i = 0; i < list.count; ++i) {
-      UniformLocationTable[program][i] = gl.glGetUniformLocation(ProgramTable[program], list.names[i]);
+    const ShaderProgramRow& row = ShaderPrograms[program];
+    for (int i = 0; i < kMaxProgramUniforms && row.uniforms[i]; ++i) {
+      UniformLocationTable[program][i] = gl.glGetUniformLocation(ProgramTable[program], row.uniforms[i]);
     }
   }
   return true;

@@ -1,13 +1,13 @@
-// Shader library: the shader file table, the program-composition table, the
-// attribute bindings, and the built programs with their uniform locations.
+// Shader library: one table row per shader program (its shader files, its
+// uniforms and where their locations go), and the programs built from it.
 // Built once at start-up on the main thread with the GL context current;
 // read-only afterwards.
 #pragma once
-#include <cstdint>
 
 #include "common/gl_entry_points.h"
 
-// Program indices: each program is named after its fragment shader.
+// Program indices, the rows of ShaderPrograms in link order. Each program is
+// named after its fragment shader.
 enum ProgramIndex : int {
   kProgramTunnel = 0,
   kProgramProjector = 1,
@@ -20,57 +20,72 @@ enum ProgramIndex : int {
   kProgramCount = 8,
 };
 
-enum ShaderStage : int { kStageFragment = 0, kStageVertex = 1, kStageGeometry = 2, kStageCount = 3 };
+// The most uniforms one program lists (the projector's ten).
+inline constexpr int kMaxProgramUniforms = 10;
 
-struct ShaderStageList {
-  const char* const* names;
-  int count;
+// One program: shaders/<name>.fs linked with shaders/<vertexShader>.vs and,
+// when given, shaders/<geometryShader>.gs, attached in that order. Its
+// uniforms in lookup order; their locations go to the same slots of
+// UniformLocationTable[its index].
+struct ShaderProgramRow {
+  const char* name;
+  const char* vertexShader;
+  const char* geometryShader;                 // nullptr: none
+  const char* uniforms[kMaxProgramUniforms];  // the listed names, then nullptr
+};
+extern const ShaderProgramRow ShaderPrograms[kProgramCount];
+
+// The number of uniforms a row lists.
+int UniformCount(const ShaderProgramRow& row);
+
+// The stages in compile and attach order, with their file suffixes.
+enum ShaderStage : int { kStageFragment = 0, kStageVertex = 1, kStageGeometry = 2, kStageCount = 3 };
+struct ShaderStageInfo {
   const char* suffix;  // ".fs", ".vs", ".gs"
   GLenum type;
 };
-extern const ShaderStageList ShaderTable[kStageCount];
+extern const ShaderStageInfo ShaderStages[kStageCount];
 
-// Composition table: entries of a count N and N shader references, ended by
-// a count of 0. Bit 15 of a reference selects the geometry list, else bit 14
-// the vertex list, else the fragment list; bits 0-13 are the list index.
-extern const uint32_t ProgramRecipe[];
-struct ShaderReference {
-  ShaderStage stage;
-  int index;
+// The base name of a row's shader file of a stage; nullptr when it has none.
+const char* ShaderFileOf(const ShaderProgramRow& row, ShaderStage stage);
+
+// A shader file is compiled once, for the first program that uses it: the
+// index of that program for the given program's file of this stage, or -1
+// when the program has none.
+int FirstProgramUsingShader(ShaderStage stage, int program);
+
+// Vertex attribute names and the locations they are bound to before every
+// link.
+struct AttributeBinding {
+  const char* name;
+  GLuint location;
 };
-ShaderReference DecodeShaderReference(uint32_t word);
-
-// Packed attribute bindings: a name, its zero, one location byte; an empty
-// name ends the table.
-extern const char AttributeBindingTable[];
+inline constexpr int kAttributeBindingCount = 4;
+extern const AttributeBinding AttributeBindings[kAttributeBindingCount];
 
 // "shaders/" + name + suffix into a 32-byte buffer. false (buffer holds an
 // empty string) when it does not fit.
 inline constexpr int kShaderPathSize = 32;
 bool BuildShaderPath(char (&path)[kShaderPathSize], const char* name, const char* suffix);
 
-// Per program, its uniform names in lookup order.
-struct UniformNameList {
-  const char* const* names;
-  int count;
-};
-extern const UniformNameList UniformNames[kProgramCount];
-
 extern GLuint ProgramTable[kProgramCount];
-extern GLint* UniformLocationTable[kProgramCount];  // one array per program
+// Per program, the locations of its uniforms in list order (-1 where the
+// shader dropped one); the slots past its list are unused.
+extern GLint UniformLocationTable[kProgramCount][kMaxProgramUniforms];
 
 // The location of a listed uniform of a program (-1 if the shader dropped it).
 // Naming a uniform the program does not list is a programming error.
 GLint UniformLocation(int program, const char* name);
 
-// Compiles every shader file, links the 8 programs and fetches every uniform
-// location. false after the failure has been shown ("Could not open" or the
-// compile log with the file path as caption; the link log with "Program
-// Error"); nothing built so far is released.
+// Compiles every shader file once (all fragment shaders in row order, then
+// the vertex shaders, then the geometry shaders, each at its first use),
+// links the programs in row order and fetches every uniform location. false
+// after the failure has been shown ("Could not open" or the compile log with
+// the file path as caption; the link log with "Program Error"); nothing built
+// so far is released.
 bool LoadShaders();
 
-// The build steps, exposed for tests. Counts are the lengths of the stage
-// lists to compile.
-bool BuildPrograms(int fragmentCount, int vertexCount, int geometryCount);
+// The build steps, exposed for tests.
+bool BuildPrograms();                                     // LoadShaders without the lookups
 GLuint CompileShaderFile(const char* path, GLenum type);  // 0 after a shown failure
 bool LinkShaderProgram(GLuint program);                   // false after a shown failure

@@ -6,14 +6,16 @@
 #include <cstring>
 #include <vector>
 
+#include "app/main_loop.h"
+#include "common/show_random.h"
 #include "common/show_state.h"
 #include "demo/director.h"
 #include "demo/projector.h"
 #include "platform/platform.h"
 #include "resources/image_decoder.h"
 #include "resources/shader_library.h"
-#include "resources/texture_set.h"
 #include "platform/whole_file.h"
+#include "resources/texture_set.h"
 #include "gl_start.h"
 
 namespace {
@@ -71,6 +73,40 @@ TEST(StartUp, SceneTargetIsComplete) {
   EXPECT_EQ(WindowWidth, 320);
   EXPECT_EQ(WindowHeight, 180);
   EXPECT_DOUBLE_EQ(AspectRatio, 16.0 / 9.0);
+}
+
+TEST(StartUp, ProgramsShareTheirShadersAndKeepTheirLocations) {
+  // Not among the show's entry points: fetched for this check alone.
+  const auto getAttachedShaders =
+      reinterpret_cast<PFNGLGETATTACHEDSHADERSPROC>(PlatformGlProcAddress("glGetAttachedShaders"));
+  ASSERT_NE(getAttachedShaders, nullptr);
+  GLuint attached[kProgramCount][3] = {};
+  for (int p = 0; p < kProgramCount; ++p) {
+    GLint linked = GL_FALSE;
+    gl.glGetProgramiv(ProgramTable[p], GL_LINK_STATUS, &linked);
+    EXPECT_EQ(linked, GL_TRUE) << ShaderPrograms[p].name;
+    GLsizei count = 0;
+    getAttachedShaders(ProgramTable[p], 3, &count, attached[p]);
+    EXPECT_EQ(count, 2) << ShaderPrograms[p].name;
+    for (int i = 0; i < UniformCount(ShaderPrograms[p]); ++i) {
+      EXPECT_EQ(UniformLocationTable[p][i],
+                gl.glGetUniformLocation(ProgramTable[p], ShaderPrograms[p].uniforms[i]));
+    }
+  }
+  // Any order of the two: each program holds one fragment and one vertex
+  // shader, and programs with the same vertex file hold the same object.
+  const auto vertexOf = [&](int p) {
+    GLint type = 0;
+    gl.glGetShaderiv(attached[p][0], GL_SHADER_TYPE, &type);
+    return type == GL_VERTEX_SHADER ? attached[p][0] : attached[p][1];
+  };
+  for (int p : {kProgramMetaballs, kProgramScreen, kProgramPlasma}) {
+    EXPECT_EQ(vertexOf(p), vertexOf(kProgramProjector));
+  }
+  EXPECT_EQ(vertexOf(kProgramPlanes), vertexOf(kProgramTunnel));
+  EXPECT_EQ(vertexOf(kProgramTexturedCube), vertexOf(kProgramCube));
+  EXPECT_NE(vertexOf(kProgramCube), vertexOf(kProgramTunnel));
+  EXPECT_NE(vertexOf(kProgramProjector), vertexOf(kProgramTunnel));
 }
 
 TEST(StartUp, TexturesFollowTheImageTable) {
@@ -190,4 +226,25 @@ TEST(Director, ScenePassRestoresTheWindowAndShowsTheCard) {
     for (int y = WindowHeight / 4; y < 3 * WindowHeight / 4; ++y) lit += at(x, y) > 128;
   }
   EXPECT_GT(lit, 50);  // the card's lettering shows through
+}
+
+TEST(MainLoop, TheEndOfTheTimelineEndsTheShowOnePassLater) {
+  const DirectorState director = Director;
+  const uint32_t lcg = ShowLcgState, rand = ShowRandState;
+  const double demoTime = DemoTime;
+  Director = DirectorState{};
+  int exitCode = -7;
+  // The burn-out still runs at 131 s; the film frame after it has no
+  // section, and the pass that found that is followed by exactly one more.
+  EXPECT_FALSE(RunShowPass(131.0, &exitCode));
+  EXPECT_FALSE(RunShowPass(131.02, &exitCode));
+  EXPECT_EQ(exitCode, -7);
+  EXPECT_TRUE(RunShowPass(131.04, &exitCode));
+  EXPECT_EQ(exitCode, 0);
+  // The request was taken: a later pass starts afresh.
+  Director = DirectorState{};
+  EXPECT_FALSE(RunShowPass(6.0, &exitCode));
+  Director = director;
+  ShowLcgState = lcg, ShowRandState = rand;
+  DemoTime = demoTime;
 }

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "audio/vorbis_decoder.h"
-#include "resources/image_decoder.h"
 #include "platform/whole_file.h"
+#include "resources/image_decoder.h"
 
 namespace {
 std::string ContentPath(const char* name) {

@@ -118,7 +118,7 @@ TEST(DirectorPlan, NewFilmFrameStateMatchesWorkedExample) {
   const PassPlan plan = PlanShowPass(&director, &lcg, &rand, 5.0, 16.0 / 9.0, textures.names);
 
   ASSERT_TRUE(plan.newFilmFrame);
-  EXPECT_FALSE(plan.postQuit);
+  EXPECT_FALSE(plan.timelineEnded);
   EXPECT_NEAR(plan.brightness, 0.70149946, 1e-7);
   const FilmFrameState& s = director.frame;
   EXPECT_EQ(s.scratchTexture, 122u);  // images/f3.png
@@ -188,15 +188,15 @@ TEST(DirectorPlan, FadesBurnOutAndQuit) {
   EXPECT_EQ(director.FilmFrameIndex, 2080);
   EXPECT_GE(plan.brightness, 0.5 * 130.0);
   EXPECT_LT(plan.brightness, 0.9 * 130.0);
-  EXPECT_FALSE(plan.postQuit);
+  EXPECT_FALSE(plan.timelineEnded);
 
   // At exactly 131 s the white scene still runs; just after, the show quits.
   plan = PlanShowPass(&director, &lcg, &rand, 131.0, 1.0, textures.names);
-  EXPECT_FALSE(plan.postQuit);
+  EXPECT_FALSE(plan.timelineEnded);
   EXPECT_EQ(plan.section->action, SceneAction::kWhiteBurnOut);
   plan = PlanShowPass(&director, &lcg, &rand, 131.02, 1.0, textures.names);
   EXPECT_TRUE(plan.newFilmFrame);
-  EXPECT_TRUE(plan.postQuit);
+  EXPECT_TRUE(plan.timelineEnded);
   EXPECT_EQ(plan.section, nullptr);
   EXPECT_TRUE(std::isfinite(plan.brightness));
   EXPECT_GE(plan.brightness, 0.5);

@@ -1,6 +1,6 @@
 // Resource logic without GL: the whole-file reader, the OBJ reader, the
-// shader tables and their decoding, the texture format rules, and the GL
-// entry point fetch with an injected lookup.
+// shader program table and the files it compiles, the texture format rules,
+// and the GL entry point fetch with an injected lookup.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "common/gl_entry_points.h"
+#include "platform/whole_file.h"
 #include "resources/obj_reader.h"
 #include "resources/shader_library.h"
 #include "resources/texture_set.h"
-#include "platform/whole_file.h"
 
 namespace {
 std::string TempPath(const char* name) { return testing::TempDir() + name; }
@@ -166,40 +166,46 @@ TEST(ObjReader, TriangleLimit) {
 }
 
 TEST(ShaderTables, CompositionAndNames) {
-  EXPECT_EQ(DecodeShaderReference(0x0005).stage, kStageFragment);
-  EXPECT_EQ(DecodeShaderReference(0x0005).index, 5);
-  EXPECT_EQ(DecodeShaderReference(0x4002).stage, kStageVertex);
-  EXPECT_EQ(DecodeShaderReference(0x4002).index, 2);
-  EXPECT_EQ(DecodeShaderReference(0x8001).stage, kStageGeometry);
-  EXPECT_EQ(DecodeShaderReference(0xC003).stage, kStageGeometry);  // bit 15 wins
-  EXPECT_EQ(DecodeShaderReference(0xC003).index, 3);
+  // The files in the order the build compiles them: each once, every
+  // fragment shader before any vertex shader, no geometry shader.
+  std::vector<std::string> compiled[kStageCount];
+  for (int stage = 0; stage < kStageCount; ++stage) {
+    for (int p = 0; p < kProgramCount; ++p) {
+      const int first = FirstProgramUsingShader(static_cast<ShaderStage>(stage), p);
+      ASSERT_LE(first, p);
+      if (first == p) compiled[stage].push_back(ShaderFileOf(ShaderPrograms[p], static_cast<ShaderStage>(stage)));
+    }
+  }
+  const std::vector<std::string> fragments = {"tunnel", "projector",    "metaballs", "cube",
+                                              "screen", "plasma", "texturedcube", "planes"};
+  EXPECT_EQ(compiled[kStageFragment], fragments);
+  EXPECT_EQ(compiled[kStageVertex], (std::vector<std::string>{"tunnel", "projector", "cube"}));
+  EXPECT_TRUE(compiled[kStageGeometry].empty());
+  EXPECT_STREQ(ShaderStages[kStageVertex].suffix, ".vs");
+  EXPECT_EQ(ShaderStages[kStageGeometry].type, static_cast<GLenum>(GL_GEOMETRY_SHADER));
 
-  // Walk the recipe as the build does: program i is fragment shader i with
-  // its vertex shader.
+  // Program i is fragment shader i with its vertex shader; a shared vertex
+  // shader is the one its first user compiled.
   const char* expectedVertex[kProgramCount] = {"tunnel",    "projector", "projector", "cube",
                                                "projector", "projector", "cube",      "tunnel"};
-  const uint32_t* entry = ProgramRecipe;
-  int programs = 0;
-  for (; *entry != 0; ++programs) {
-    ASSERT_LT(programs, kProgramCount);
-    ASSERT_EQ(*entry++, 2u);
-    const ShaderReference fragment = DecodeShaderReference(*entry++);
-    const ShaderReference vertex = DecodeShaderReference(*entry++);
-    EXPECT_EQ(fragment.stage, kStageFragment);
-    EXPECT_EQ(fragment.index, programs);
-    EXPECT_EQ(vertex.stage, kStageVertex);
-    EXPECT_STREQ(ShaderTable[kStageVertex].names[vertex.index], expectedVertex[programs]);
+  for (int p = 0; p < kProgramCount; ++p) {
+    EXPECT_STREQ(ShaderFileOf(ShaderPrograms[p], kStageFragment), ShaderPrograms[p].name);
+    EXPECT_STREQ(ShaderPrograms[p].vertexShader, expectedVertex[p]);
+    EXPECT_EQ(ShaderFileOf(ShaderPrograms[p], kStageGeometry), nullptr);
+    EXPECT_EQ(FirstProgramUsingShader(kStageGeometry, p), -1);
   }
-  EXPECT_EQ(programs, kProgramCount);
-  EXPECT_STREQ(ShaderTable[kStageFragment].names[kProgramTexturedCube], "texturedcube");
+  EXPECT_EQ(FirstProgramUsingShader(kStageVertex, kProgramScreen), kProgramProjector);
+  EXPECT_EQ(FirstProgramUsingShader(kStageVertex, kProgramPlanes), kProgramTunnel);
+  EXPECT_EQ(FirstProgramUsingShader(kStageVertex, kProgramTexturedCube), kProgramCube);
+  EXPECT_STREQ(ShaderPrograms[kProgramTexturedCube].name, "texturedcube");
 
   const int counts[kProgramCount] = {5, 10, 4, 3, 3, 4, 3, 3};
-  for (int p = 0; p < kProgramCount; ++p) EXPECT_EQ(UniformNames[p].count, counts[p]);
-  EXPECT_STREQ(UniformNames[kProgramProjector].names[9], "ub");
+  for (int p = 0; p < kProgramCount; ++p) EXPECT_EQ(UniformCount(ShaderPrograms[p]), counts[p]);
+  EXPECT_STREQ(ShaderPrograms[kProgramProjector].uniforms[9], "ub");
 
   std::vector<std::pair<std::string, int>> bindings;
-  for (const char* e = AttributeBindingTable; *e; e += std::strlen(e) + 2) {
-    bindings.emplace_back(e, e[std::strlen(e) + 1]);
+  for (const AttributeBinding& binding : AttributeBindings) {
+    bindings.emplace_back(binding.name, static_cast<int>(binding.location));
   }
   const std::vector<std::pair<std::string, int>> expected = {{"A0", 0}, {"A1", 1}, {"A2", 2}, {"A3", 3}};
   EXPECT_EQ(bindings, expected);

@@ -26,8 +26,8 @@ extern "C" {
 }
 
 #include "audio/vorbis_decoder.h"
-#include "resources/image_decoder.h"
 #include "platform/whole_file.h"
+#include "resources/image_decoder.h"
 
 extern char** environ;
 

@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "app/main_loop.h"
-#include "common/show_state.h"
 #include "app/startup.h"
+#include "common/show_state.h"
 #include "demo/film_frame.h"
 #include "video_export.h"
 

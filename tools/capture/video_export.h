@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "demo/film_frame.h"
+
 enum class VideoStage {
   kWhole,   // render, convert, encode: the export itself
   kRender,  // benchmark: render and convert only (pictures to rawPath if set)
@@ -17,7 +19,7 @@ struct VideoExportOptions {
   int32_t width = 1920, height = 1080;
   int32_t fps = 60;
   int32_t crf = 18;
-  double until = 131.0;  // show seconds: passes at k / fps below this
+  double until = kShowEnd;  // show seconds: passes at k / fps below this
   VideoStage stage = VideoStage::kWhole;
   std::string rawPath;  // raw YUV 4:2:0 pictures, for the benchmark stages
 };

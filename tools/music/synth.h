@@ -10,8 +10,6 @@
 #include <string>
 #include <vector>
 
-namespace music {
-
 constexpr int kSampleRate = 44100;
 // The player starts the file after 16384 frames of silence, so file time 0 is heard
 // at show time 16384 / 44100 s.
@@ -28,24 +26,22 @@ constexpr double kFileSeconds = 130.0;
 constexpr double kSilentFromFileSeconds = 129.5;
 
 // File time in seconds at which bar `bar` (fractional bars allowed) starts.
-double bar_to_file_seconds(double bar);
+double BarToFileSeconds(double bar);
 
 struct Stereo {
-    std::vector<float> left, right;  // same length, kSampleRate frames per second
+  std::vector<float> left, right;  // same length, kSampleRate frames per second
 };
 
 // One deterministic white-noise stream; seed 0 is replaced by a fixed non-zero seed.
 struct Noise {
-    uint32_t state;
-    explicit Noise(uint32_t seed) : state(seed ? seed : 0x9E3779B9u) {}
-    float next();  // uniform in [-1, 1)
+  uint32_t state;
+  explicit Noise(uint32_t seed) : state(seed ? seed : 0x9E3779B9u) {}
+  float Next();  // uniform in [-1, 1)
 };
 
 // Renders the whole score, dry band plus reverb, unmastered. False with *error set if
 // a line of the score does not parse; *out is unchanged then.
-bool render_march(Stereo* out, std::string* error);
+bool RenderMarch(Stereo* out, std::string* error);
 
 // Adds one bass-drum stroke at file time `start` (s) to `mix`; for tests and the score.
-void add_bass_drum(Stereo* mix, double start, float level);
-
-}  // namespace music
+void AddBassDrum(Stereo* mix, double start, float level);

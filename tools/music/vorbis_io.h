@@ -8,16 +8,15 @@
 
 #include "synth.h"
 
-namespace music {
-
 // Encodes stereo PCM (samples in [-1, 1]) at `rate` Hz with VBR `quality` (-0.1..1).
-bool encode_vorbis(const Stereo& pcm, int rate, float quality, std::vector<unsigned char>* bytes, std::string* error);
+bool EncodeVorbis(const Stereo& pcm, int rate, float quality, std::vector<unsigned char>* bytes,
+                  std::string* error);
 
 // Decodes a two-channel Ogg Vorbis file held in memory.
-bool decode_vorbis(const std::vector<unsigned char>& bytes, Stereo* pcm, int* rate, std::string* error);
+bool DecodeVorbis(const std::vector<unsigned char>& bytes, Stereo* pcm, int* rate,
+                  std::string* error);
 
 // Whole-file helpers; errors name the path.
-bool read_file(const std::string& path, std::vector<unsigned char>* bytes, std::string* error);
-bool write_file(const std::string& path, const std::vector<unsigned char>& bytes, std::string* error);
-
-}  // namespace music
+bool ReadFile(const std::string& path, std::vector<unsigned char>* bytes, std::string* error);
+bool WriteFile(const std::string& path, const std::vector<unsigned char>& bytes,
+               std::string* error);
