@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "resources/whole_file.h"
+#include "platform/whole_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "resources/whole_file.h"
+#include "platform/whole_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static char path[64];

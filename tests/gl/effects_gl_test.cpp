@@ -11,8 +11,8 @@
 #include <cstring>
 #include <vector>
 
-#include "app/gl_entry_points.h"
-#include "app/show_state.h"
+#include "common/gl_entry_points.h"
+#include "common/show_state.h"
 #include "demo/effects.h"
 #include "platform/platform.h"
 #include "resources/geometry.h"

@@ -6,14 +6,14 @@
 #include <cstring>
 #include <vector>
 
-#include "app/show_state.h"
+#include "common/show_state.h"
 #include "demo/director.h"
 #include "demo/projector.h"
 #include "platform/platform.h"
 #include "resources/image_decoder.h"
 #include "resources/shader_library.h"
 #include "resources/texture_set.h"
-#include "resources/whole_file.h"
+#include "platform/whole_file.h"
 #include "gl_start.h"
 
 namespace {

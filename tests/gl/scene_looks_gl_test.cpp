@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/gl_entry_points.h"
-#include "app/show_state.h"
+#include "common/gl_entry_points.h"
+#include "common/show_state.h"
 #include "demo/effects.h"
 #include "resources/geometry.h"
 #include "resources/shader_library.h"

@@ -12,7 +12,7 @@
 
 #include "audio/vorbis_decoder.h"
 #include "resources/image_decoder.h"
-#include "resources/whole_file.h"
+#include "platform/whole_file.h"
 
 namespace {
 std::string ContentPath(const char* name) {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "app/show_random.h"
+#include "common/show_random.h"
 #include "demo/effects.h"
 
 namespace {

@@ -20,7 +20,7 @@
 #include "audio/music_stream.h"
 #include "audio/vorbis_decoder.h"
 #include "platform/audio_device.h"
-#include "resources/whole_file.h"
+#include "platform/whole_file.h"
 
 namespace {
 

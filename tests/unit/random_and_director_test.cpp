@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/show_random.h"
+#include "common/show_random.h"
 #include "demo/film_frame.h"
 
 namespace {

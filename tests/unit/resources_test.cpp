@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "app/gl_entry_points.h"
+#include "common/gl_entry_points.h"
 #include "resources/obj_reader.h"
 #include "resources/shader_library.h"
 #include "resources/texture_set.h"
-#include "resources/whole_file.h"
+#include "platform/whole_file.h"
 
 namespace {
 std::string TempPath(const char* name) { return testing::TempDir() + name; }

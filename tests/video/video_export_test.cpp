@@ -27,7 +27,7 @@ extern "C" {
 
 #include "audio/vorbis_decoder.h"
 #include "resources/image_decoder.h"
-#include "resources/whole_file.h"
+#include "platform/whole_file.h"
 
 extern char** environ;
 

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "app/main_loop.h"
-#include "app/show_state.h"
+#include "common/show_state.h"
 #include "app/startup.h"
 #include "demo/film_frame.h"
 #include "video_export.h"

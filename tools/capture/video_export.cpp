@@ -31,8 +31,8 @@ extern "C" {
 }
 
 #include "app/main_loop.h"
-#include "app/messages.h"
-#include "app/show_state.h"
+#include "common/messages.h"
+#include "common/show_state.h"
 #include "app/startup.h"
 #include "audio/music_stream.h"
 #include "video_file.h"

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "audio/vorbis_decoder.h"
-#include "resources/whole_file.h"
+#include "platform/whole_file.h"
 
 namespace {
 // The rates the live stream accepts (see the music stream's open).
