@@ -137,9 +137,8 @@ bool StartShow(const StartOptions& options) {
 
 bool StartShowWithEveryPicture(const StartOptions& options) {
   if (!StartShow(options)) return false;
-  FinishTextureLoading();
-  const TextureFailure failure = TextureLoadFailure();
-  if (failure.path) {
+  TextureFailure failure{};
+  if (!FinishTextureLoading(&failure)) {
     std::fprintf(stderr, "%s: %s\n", failure.path, failure.text);
     return false;
   }

@@ -6,7 +6,6 @@
 #include "demo/effects.h"
 #include "demo/projector.h"
 #include "platform/platform.h"
-#include "resources/texture_set.h"
 
 DirectorState Director{};
 
@@ -31,8 +30,8 @@ void DrawSection(const TimelineSection& section, double demoTime) {
 
 void RenderShowPass() {
   if (PlatformEscapePressed()) PlatformPostQuit(0);
-  const PassPlan plan = PlanShowPass(&Director, &ShowLcgState, &ShowRandState, DemoTime,
-                                     AspectRatio, TextureTable);
+  const PassPlan plan =
+      PlanShowPass(&Director, &ShowLcgState, &ShowRandState, DemoTime, AspectRatio);
   if (plan.newFilmFrame) {
     gl.glBindFramebuffer(GL_FRAMEBUFFER, SceneTarget.framebuffer);
     glViewport(0, 0, SceneTarget.width, SceneTarget.height);
