@@ -65,8 +65,9 @@ bool CreateSceneTarget() {
 
 bool CreateWindowAndContext(const StartOptions& options) {
   if (options.instanceGuard && !PlatformAcquireInstanceGuard(options.instanceGuard)) return false;
-  // The images decode while the window, the context and the shaders are made;
-  // a refused second copy never starts on them.
+  // The images are read, judged and decoded on worker threads while the
+  // window, the context and the shaders are made; a refused second copy
+  // never starts on them.
   StartTextureDecoding();
   if (!PlatformInitVideo()) return false;
   MarkStartupStep("guard-and-video");

@@ -132,7 +132,28 @@ TEST(StartUp, LeavesTheUploadsForLaterAndLoadsOnDemand) {
   }
 }
 
+TEST(StartUp, TexturesAreAskedForByImageIndex) {
+  TextureFailure failure{};
+  for (int outside : {-1, kImageCount}) {
+    SCOPED_TRACE(outside);
+    failure = {};
+    EXPECT_FALSE(MakeTextureReady(outside, &failure));
+    EXPECT_STREQ(failure.text, "image index out of range");
+    EXPECT_EQ(ImageTexture(outside), 0u);
+  }
+  EXPECT_TRUE(MakeTextureReady(kImageFirstScratch + 3, &failure));
+  EXPECT_EQ(ImageTexture(kImageFirstScratch + 3), TextureTable[23]);
+  EXPECT_NE(TextureTable[23], 0u);
+}
+
 TEST(ProjectorPass, BindsUnitsAndSetsUniforms) {
+  // Before the first film frame there is no card and no scratch overlay, not
+  // image 0: the scene target, and nothing on unit 2.
+  ProjectorPass(FilmFrameState{}, 1.0);
+  EXPECT_EQ(BoundOnUnit(1), static_cast<GLint>(SceneTarget.colourTexture));
+  EXPECT_EQ(BoundOnUnit(2), 0);
+
+
   FilmFrameState state{};
   state.scratchImage = 21;
   state.sceneScale[0] = 0.6666667f, state.sceneScale[1] = -0.5f;
