@@ -1,7 +1,9 @@
 // Image reading and decoding on worker threads. The workers and the main
 // thread share the slots below under one mutex; file bytes and pixels are
-// handed over whole. A worker first reads every file and checks its header,
-// then decodes the pictures the loader will want next.
+// handed over whole. One worker reads the files and checks their headers
+// before it decodes, for the start-up check; the other decodes the pictures
+// the loader will want next as soon as their files are read, for the first
+// frame, and reads when there is nothing to decode.
 #include "resources/image_queue.h"
 
 #include <condition_variable>
@@ -97,13 +99,14 @@ bool MayDecode() {
          queue.slots[next].headerDone;
 }
 
-void Work() {
+void Work(bool decodesFirst) {
   for (;;) {
     std::unique_lock lock(queue.mutex);
     queue.changed.wait(lock, [] {
       return queue.nextToRead < queue.count || queue.nextToDecode >= queue.count || MayDecode();
     });
-    if (queue.nextToRead < queue.count) {
+    const bool read = queue.nextToRead < queue.count && !(decodesFirst && MayDecode());
+    if (read) {
       const int index = queue.nextToRead++;
       lock.unlock();
       Slot scratch;
@@ -139,7 +142,7 @@ void StartImageDecoding(const char* const* paths, int count) {
   queue.paths = paths;
   queue.count = count < kMaxImages ? count : kMaxImages;
   // The workers end by themselves once every image is decoded.
-  for (int i = 0; i < kWorkers; ++i) std::thread(Work).detach();
+  for (int i = 0; i < kWorkers; ++i) std::thread(Work, i > 0).detach();
 }
 
 const ImageHeader& WaitForImageHeader(int index) {
