@@ -8,7 +8,7 @@ packages=(
   build-essential cmake pkg-config
   libsdl2-dev libx11-dev libstb-dev libgl-dev libgl1-mesa-dri libegl-mesa0
   libgtest-dev
-  libvorbis-dev libpng-dev libjpeg-dev
+  libvorbis-dev libpng-dev libjpeg-dev zlib1g-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
   clang libclang-rt-dev
   xvfb xauth xdotool imagemagick x11-utils openbox

@@ -129,10 +129,10 @@ int MainLoop() {
     stats.AfterPass(demoTime);
     if (quit) break;
     // The pictures not needed yet go up one a pass behind the first frame.
-    ContinueTextureLoading();
-    const TextureFailure failure = TextureLoadFailure();
-    if (failure.path) {
-      // An image whose header was sound but whose body the decoder refused.
+    TextureFailure failure{};
+    if (!ContinueTextureLoading(&failure)) {
+      // An image whose header was sound but whose body the decoder refused,
+      // met by this step or by the pass's drawing.
       PlatformHideWindow();
       ShowMessage(failure.path, failure.text);
       return -1;

@@ -65,8 +65,9 @@ bool CreateSceneTarget() {
 
 bool CreateWindowAndContext(const StartOptions& options) {
   if (options.instanceGuard && !PlatformAcquireInstanceGuard(options.instanceGuard)) return false;
-  // The images decode while the window, the context and the shaders are made;
-  // a refused second copy never starts on them.
+  // The images are read, judged and decoded on worker threads while the
+  // window, the context and the shaders are made; a refused second copy
+  // never starts on them.
   StartTextureDecoding();
   if (!PlatformInitVideo()) return false;
   MarkStartupStep("guard-and-video");
@@ -137,9 +138,8 @@ bool StartShow(const StartOptions& options) {
 
 bool StartShowWithEveryPicture(const StartOptions& options) {
   if (!StartShow(options)) return false;
-  FinishTextureLoading();
-  const TextureFailure failure = TextureLoadFailure();
-  if (failure.path) {
+  TextureFailure failure{};
+  if (!FinishTextureLoading(&failure)) {
     std::fprintf(stderr, "%s: %s\n", failure.path, failure.text);
     return false;
   }

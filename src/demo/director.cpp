@@ -5,7 +5,6 @@
 #include "common/show_state.h"
 #include "demo/effects.h"
 #include "demo/projector.h"
-#include "resources/texture_set.h"
 
 DirectorState Director{};
 
@@ -31,8 +30,8 @@ void DrawSection(const TimelineSection& section, double demoTime) {
 }  // namespace
 
 bool RenderShowPass() {
-  const PassPlan plan = PlanShowPass(&Director, &ShowLcgState, &ShowRandState, DemoTime,
-                                     AspectRatio, TextureTable);
+  const PassPlan plan =
+      PlanShowPass(&Director, &ShowLcgState, &ShowRandState, DemoTime, AspectRatio);
   if (plan.newFilmFrame) {
     gl.glBindFramebuffer(GL_FRAMEBUFFER, SceneTarget.framebuffer);
     glViewport(0, 0, SceneTarget.width, SceneTarget.height);

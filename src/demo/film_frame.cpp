@@ -16,11 +16,6 @@ constexpr double kWeave = 0.0024999999441206455;        // float(0.0025)
 
 double SingleOf(double value) { return static_cast<float>(value); }
 
-// 0.375 x aspect: the half-width that keeps a 4:3 picture undistorted.
-float PictureHalfWidth(double aspectRatio) {
-  return static_cast<float>(aspectRatio * 0.5 * 3.0 * 0.25);
-}
-
 using A = SceneAction;
 }  // namespace
 
@@ -75,6 +70,10 @@ double FadeInFactor(double directorTime) {
 constexpr double kShowEnd = kFadeOut.to;
 constexpr double kFadeOutStart = kFadeOut.from;
 
+float PictureHalfWidth(double aspectRatio) {
+  return static_cast<float>(aspectRatio * 0.5 * 3.0 * 0.25);
+}
+
 const TimelineSection* FindSection(double directorTime) {
   for (const TimelineSection& section : Timeline) {
     // NaN fails both tests and so matches nothing.
@@ -104,9 +103,9 @@ int32_t FilmFrameNumber(const DirectorClock& clock) {
 }
 
 double DrawFilmFrameState(FilmFrameState* state, uint32_t* lcg, uint32_t* rand,
-                          double aspectRatio, const GLuint scratchTextures[4]) {
+                          double aspectRatio) {
   const double brightness = SingleOf(ShowLcgDraw(lcg).u * kFirstPassSpan + 0.5);
-  state->scratchTexture = scratchTextures[ShowRandDraw(rand) % 4];
+  state->scratchImage = kImageFirstScratch + ShowRandDraw(rand) % kScratchImageCount;
   const double mirrorX = (ShowRandDraw(rand) & 1) ? -1.0 : 1.0;
   state->scratchScale[0] = static_cast<float>(aspectRatio * 0.5 * 3.0 * 0.25 * mirrorX);
   state->scratchScale[1] = (ShowRandDraw(rand) & 1) ? -0.5f : 0.5f;
@@ -116,23 +115,23 @@ double DrawFilmFrameState(FilmFrameState* state, uint32_t* lcg, uint32_t* rand,
   state->scratchOffset[1] = static_cast<float>(ShowLcgDraw(lcg).s * kSingle0_2 + 0.5);
   state->sceneOffset[0] = static_cast<float>(ShowLcgDraw(lcg).s * kWeave / aspectRatio + 0.5);
   state->sceneOffset[1] = static_cast<float>(ShowLcgDraw(lcg).s * kWeave + 0.5);
-  state->sceneTexture = 0;
+  state->sceneImage = kNoImage;
   return brightness;
 }
 
 void ApplyFilmWritingCard(FilmFrameState* state, int32_t* startFrame, int32_t frameIndex,
-                          double aspectRatio, GLuint texture) {
+                          double aspectRatio, int image) {
   if (*startFrame == 0) *startFrame = frameIndex;
   state->sceneScale[0] = PictureHalfWidth(aspectRatio);
   state->sceneScale[1] = -0.015625f;  // -0.5 / 32 bands
   const int32_t bandsBack = *startFrame - frameIndex + 15;
   state->sceneOffset[0] = 0.5f;
   state->sceneOffset[1] = static_cast<float>(0.5 - (bandsBack + 0.5) * 0.03125);
-  state->sceneTexture = texture;
+  state->sceneImage = image;
 }
 
 PassPlan PlanShowPass(DirectorState* director, uint32_t* lcg, uint32_t* rand, double demoTime,
-                      double aspectRatio, const GLuint textures[24]) {
+                      double aspectRatio) {
   PassPlan plan{false, false, nullptr, FlickerBrightness(ShowLcgDraw(lcg).u)};
   const DirectorClock clock = ComputeDirectorClock(demoTime);
   plan.brightness *= clock.fade;
@@ -142,8 +141,7 @@ PassPlan PlanShowPass(DirectorState* director, uint32_t* lcg, uint32_t* rand, do
   if (!changed) return plan;
 
   plan.newFilmFrame = true;
-  plan.brightness = DrawFilmFrameState(&director->frame, lcg, rand, aspectRatio,
-                                       textures + 20);
+  plan.brightness = DrawFilmFrameState(&director->frame, lcg, rand, aspectRatio);
   plan.section = clock.valid ? FindSection(clock.directorTime) : nullptr;
   if (!plan.section) {
     plan.timelineEnded = true;
@@ -152,10 +150,10 @@ PassPlan PlanShowPass(DirectorState* director, uint32_t* lcg, uint32_t* rand, do
   switch (plan.section->action) {
     case SceneAction::kWhiteFadeIn: plan.brightness *= FadeInFactor(clock.directorTime); break;
     case SceneAction::kWhiteBurnOut: plan.brightness *= clock.directorTime; break;
-    case SceneAction::kTitleCard: director->frame.sceneTexture = textures[plan.section->image]; break;
+    case SceneAction::kTitleCard: director->frame.sceneImage = plan.section->image; break;
     case SceneAction::kFilmWriting:
       ApplyFilmWritingCard(&director->frame, &director->FilmWritingStartFrame, frame, aspectRatio,
-                           textures[plan.section->image]);
+                           plan.section->image);
       break;
     default: break;  // the effects draw into the scene target
   }

@@ -5,18 +5,22 @@
 #pragma once
 #include <cstdint>
 
-#include "common/gl_entry_points.h"
+#include "resources/image_table.h"
 
 inline constexpr int kFilmFramesPerSecond = 16;
 
-// The projection parameters of one film frame. All zero before the first.
+// No image: the scene target is projected, or no scratch overlay is bound.
+inline constexpr int kNoImage = -1;
+
+// The projection parameters of one film frame, with the pictures as image
+// indices. No images and all zero before the first.
 struct FilmFrameState {
-  GLuint sceneTexture;    // a title card; 0 projects the scene target
-  GLuint scratchTexture;  // one of the four scratch overlays
-  float sceneScale[2];
-  float sceneOffset[2];
-  float scratchScale[2];
-  float scratchOffset[2];
+  int sceneImage = kNoImage;    // a title card; kNoImage projects the scene target
+  int scratchImage = kNoImage;  // one of the four scratch overlays
+  float sceneScale[2] = {};
+  float sceneOffset[2] = {};
+  float scratchScale[2] = {};
+  float scratchOffset[2] = {};
 };
 
 enum class SceneAction {
@@ -36,7 +40,7 @@ enum class SceneAction {
 struct TimelineSection {
   int from, to;  // whole seconds, [from, to)
   SceneAction action;
-  int image;     // texture index for title cards
+  int image;     // image index for title cards
   float tRate, vRate;  // brick tunnel arguments
 };
 inline constexpr int kSectionCount = 28;
@@ -49,6 +53,10 @@ extern const double kFadeOutStart;
 // The section whose [from, to) holds directorTime, testing in order; null
 // when none does (131 s or later, or no value).
 const TimelineSection* FindSection(double directorTime);
+
+// 0.375 x aspect: the half-width that keeps a 4:3 picture undistorted, in
+// texture units of the window's width.
+float PictureHalfWidth(double aspectRatio);
 
 // Flicker from a ShowLcg u: a blend from 0.9 towards 1.1 in single precision.
 double FlickerBrightness(double u);
@@ -65,14 +73,15 @@ DirectorClock ComputeDirectorClock(double demoTime);
 int32_t FilmFrameNumber(const DirectorClock& clock);
 
 // Draws a new film frame's state (five ShowLcg and three ShowRand draws) and
-// returns its brightness, in [0.5, 0.9). scratchTextures: the four overlays.
+// returns its brightness, in [0.5, 0.9). The scratch overlay is one of the
+// four from kImageFirstScratch.
 double DrawFilmFrameState(FilmFrameState* state, uint32_t* lcg, uint32_t* rand,
-                          double aspectRatio, const GLuint scratchTextures[4]);
+                          double aspectRatio);
 
 // The film-writing card: band n = frameIndex - start of the section's first
 // frame, one 1/32 band of the texture, without weave.
 void ApplyFilmWritingCard(FilmFrameState* state, int32_t* startFrame, int32_t frameIndex,
-                          double aspectRatio, GLuint texture);
+                          double aspectRatio, int image);
 
 struct DirectorState {
   int32_t FilmFrameIndex;
@@ -88,4 +97,4 @@ struct PassPlan {
   double brightness;               // for the projector pass
 };
 PassPlan PlanShowPass(DirectorState* director, uint32_t* lcg, uint32_t* rand, double demoTime,
-                      double aspectRatio, const GLuint textures[24]);
+                      double aspectRatio);

@@ -1,19 +1,10 @@
 // Metaballs: 16 centres on closed paths, program metaballs over the
 // fullscreen quad. No texture, no clear.
-#include <cmath>
-
 #include "common/show_state.h"
 #include "demo/effects.h"
+#include "demo/scene_maths.h"
 #include "resources/geometry.h"
 #include "resources/shader_library.h"
-
-void ComputeBallPositions(const float motion[64], double demoTime, float positions[32]) {
-  for (int ball = 0; ball < 16; ++ball) {
-    const float* m = motion + 4 * ball;
-    positions[2 * ball] = static_cast<float>(std::cos(m[0] + demoTime) * m[1]);
-    positions[2 * ball + 1] = static_cast<float>(std::sin(m[2] + demoTime) * m[3]);
-  }
-}
 
 void MetaballsEffect() {
   ComputeBallPositions(BallMotionTable, DemoTime, BallPositions);

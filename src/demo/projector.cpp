@@ -7,15 +7,17 @@
 #include "resources/texture_set.h"
 
 void ProjectorPass(const FilmFrameState& state, double brightness) {
-  EnsureTextureLoaded(TextureTable[kImageFrame]);
-  EnsureTextureLoaded(state.sceneTexture);
-  EnsureTextureLoaded(state.scratchTexture);
+  // Pictures not up yet go up here, before the first bind.
+  const GLuint gate = ImageTexture(kImageFrame);
+  const GLuint scene =
+      state.sceneImage == kNoImage ? SceneTarget.colourTexture : ImageTexture(state.sceneImage);
+  const GLuint scratch = state.scratchImage == kNoImage ? 0 : ImageTexture(state.scratchImage);
   gl.glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, TextureTable[kImageFrame]);
+  glBindTexture(GL_TEXTURE_2D, gate);
   gl.glActiveTexture(GL_TEXTURE1);
-  glBindTexture(GL_TEXTURE_2D, state.sceneTexture ? state.sceneTexture : SceneTarget.colourTexture);
+  glBindTexture(GL_TEXTURE_2D, scene);
   gl.glActiveTexture(GL_TEXTURE2);
-  glBindTexture(GL_TEXTURE_2D, state.scratchTexture);
+  glBindTexture(GL_TEXTURE_2D, scratch);
 
   const int p = kProgramProjector;
   gl.glUseProgram(ProgramTable[p]);
@@ -24,7 +26,7 @@ void ProjectorPass(const FilmFrameState& state, double brightness) {
   gl.glUniform1i(UniformLocation(p, "U"), 2);
   // The gate covers its full height and 0.375 x aspect either side of the
   // centre, so a 4:3 picture keeps its shape on any screen.
-  gl.glUniform2f(UniformLocation(p, "ts"), static_cast<float>(AspectRatio * 0.5 * 3.0 * 0.25), 0.5f);
+  gl.glUniform2f(UniformLocation(p, "ts"), PictureHalfWidth(AspectRatio), 0.5f);
   gl.glUniform2f(UniformLocation(p, "tb"), 0.5f, 0.5f);
   gl.glUniform2f(UniformLocation(p, "qs"), state.sceneScale[0], state.sceneScale[1]);
   gl.glUniform2f(UniformLocation(p, "qb"), state.sceneOffset[0], state.sceneOffset[1]);

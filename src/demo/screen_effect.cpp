@@ -1,21 +1,15 @@
 // Screen zoom: the Mandelbrot image on texture unit 4, program screen, the
 // view shrinking towards (0.5, 0.75) along the square root of the progress.
-#include <cmath>
-
 #include "demo/effects.h"
+#include "demo/scene_maths.h"
 #include "resources/geometry.h"
 #include "resources/shader_library.h"
 #include "resources/texture_set.h"
 
-ScreenZoomUniforms ScreenZoomAt(double progress) {
-  const double q = std::sqrt(progress);
-  return {static_cast<float>((1.0 - q) * 0.5 + q * 0.08), static_cast<float>(q * 0.25 + 0.5)};
-}
-
 void ScreenEffect(double progress) {
   const ScreenZoomUniforms zoom = ScreenZoomAt(progress);
   gl.glActiveTexture(GL_TEXTURE4);
-  glBindTexture(GL_TEXTURE_2D, LoadedTexture(kImageMandelbrot));
+  glBindTexture(GL_TEXTURE_2D, ImageTexture(kImageMandelbrot));
   const int p = kProgramScreen;
   gl.glUseProgram(ProgramTable[p]);
   gl.glUniform2f(UniformLocation(p, "ts"), zoom.scale, zoom.scale);

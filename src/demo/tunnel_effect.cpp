@@ -1,22 +1,16 @@
 // Star tunnel and brick tunnel: program tunnel over the fullscreen quad, the
 // image on texture unit 2. The tunnel's c is never set and stays zero.
-#include <cmath>
-
 #include "common/show_state.h"
 #include "demo/effects.h"
+#include "demo/scene_maths.h"
 #include "resources/geometry.h"
 #include "resources/shader_library.h"
 #include "resources/texture_set.h"
 
-TunnelUniforms BrickTunnelUniforms(float tRate, float vRate, double demoTime) {
-  return {static_cast<float>(tRate * demoTime), 0.25f,
-          static_cast<float>(std::sin(vRate * demoTime))};
-}
-
 namespace {
 void BindTunnel(int image) {
   gl.glActiveTexture(GL_TEXTURE2);
-  glBindTexture(GL_TEXTURE_2D, LoadedTexture(image));
+  glBindTexture(GL_TEXTURE_2D, ImageTexture(image));
   gl.glUseProgram(ProgramTable[kProgramTunnel]);
   gl.glUniform1i(UniformLocation(kProgramTunnel, "T"), 2);
 }

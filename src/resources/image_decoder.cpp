@@ -5,6 +5,7 @@
 // picture is refused, never shown half grey. Any thread.
 #include "resources/image_decoder.h"
 
+#include <cctype>
 #include <csetjmp>
 #include <cstdarg>
 #include <cstdio>
@@ -14,6 +15,7 @@
 // jpeglib.h needs FILE and size_t declared first.
 #include <jpeglib.h>
 #include <png.h>
+#include <zlib.h>
 
 namespace {
 thread_local char failureReason[JMSG_LENGTH_MAX + 64] = "unknown image error";
@@ -286,6 +288,31 @@ bool PngReachesItsEnd(const uint8_t* bytes, size_t length) {
   return false;
 }
 
+// Every critical chunk before IEND (IHDR, PLTE, IDAT: four letters, the
+// first upper-case) carries the checksum of its type and data. libpng
+// refuses a wrong one with these words, but only when the decode reaches
+// the chunk. Ancillary chunks and chunk types that are not letters are left
+// to libpng, which warns about the first and says why it refuses the second.
+// Call after PngReachesItsEnd has accepted the walk.
+bool PngChecksumsMatch(const uint8_t* bytes, size_t length) {
+  size_t at = 8;
+  while (at + 12 <= length) {
+    const size_t chunk = BigEndian(bytes + at, 4);
+    const uint8_t* type = bytes + at + 4;
+    if (std::memcmp(type, "IEND", 4) == 0 || chunk > length - at - 12) break;
+    const bool letters = std::isalpha(type[0]) && std::isalpha(type[1]) &&
+                         std::isalpha(type[2]) && std::isalpha(type[3]);
+    if (letters && (type[0] & 0x20) == 0 &&
+        crc32(crc32(0L, Z_NULL, 0), type, static_cast<uInt>(4 + chunk)) !=
+            BigEndian(type + 4 + chunk, 4)) {
+      SetReason("%.4s: CRC error", reinterpret_cast<const char*>(type));
+      return false;
+    }
+    at += 8 + chunk + 4;
+  }
+  return true;
+}
+
 // An end-of-image marker follows the first scan; inside entropy-coded data
 // a 0xff byte is always followed by 0x00 or a restart marker, so the pair
 // cannot appear there by chance.
@@ -333,6 +360,15 @@ bool ReadImageHeader(const uint8_t* bytes, int32_t length, int* width, int* heig
   *width = static_cast<int>(decoded.width);
   *height = static_cast<int>(decoded.height);
   *components = decoded.components;
+  return true;
+}
+
+bool CheckImageData(const uint8_t* bytes, int32_t length) {
+  static const uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+  const size_t size = bytes && length > 0 ? static_cast<size_t>(length) : 0;
+  if (size >= 8 && std::memcmp(bytes, kPngSignature, 8) == 0) {
+    return PngReachesItsEnd(bytes, size) && PngChecksumsMatch(bytes, size);
+  }
   return true;
 }
 

@@ -24,8 +24,16 @@ uint8_t* DecodeImage(const uint8_t* bytes, int32_t length, int* width, int* heig
 bool ReadImageHeader(const uint8_t* bytes, int32_t length, int* width, int* height,
                      int* components);
 
-// Why the last DecodeImage or ReadImageHeader on this thread failed, in
-// words for a message box ("unknown image type" for neither PNG nor JPEG).
+// Checks what can be checked of the picture data without decoding it: the
+// checksums of a PNG's critical chunks. false, with the reason set
+// ("IDAT: CRC error"), when one is wrong; true for anything else, JPEG
+// included (its data has no checksum). One pass over the file at memory
+// speed, so damaged picture data can be found when the file is read.
+bool CheckImageData(const uint8_t* bytes, int32_t length);
+
+// Why the last DecodeImage, ReadImageHeader or CheckImageData on this thread
+// failed, in words for a message box ("unknown image type" for neither PNG
+// nor JPEG).
 const char* ImageFailureReason();
 
 void FreeImagePixels(uint8_t* pixels);

@@ -1,5 +1,6 @@
-// Loading the texture set. Main thread. Start-up checks every image and
-// shows the first failure; the uploads come later, as the show needs them.
+// Loading the texture set. Main thread. Start-up checks every image's header
+// as the workers found it and shows the first failure; the uploads come
+// later, as the show needs them, all through MakeReady.
 #include "resources/texture_set.h"
 
 #include <cstdio>
@@ -8,42 +9,9 @@
 
 #include "common/messages.h"
 #include "common/startup_trace.h"
-#include "resources/image_decoder.h"
 #include "resources/image_queue.h"
-#include "platform/whole_file.h"
-
-const ImageEntry ImageTable[kImageCount] = {
-    {"images/brick.png", 0},       {"images/stars.png", 0},      {"images/mandelbrot.png", 0},
-    {"images/frame.jpg", 1},       {"images/filmwriting.jpg", 1}, {"images/present.jpg", 1},
-    {"images/title.jpg", 1},       {"images/dumdeedum.jpg", 1},  {"images/gazillion.jpg", 1},
-    {"images/lookcube.jpg", 1},    {"images/puntz.jpg", 1},      {"images/definition.jpg", 1},
-    {"images/math.jpg", 1},        {"images/theend.jpg", 1},     {"images/tmandel.jpg", 1},
-    {"images/greets1.jpg", 1},     {"images/greets2.jpg", 1},    {"images/veldrin.jpg", 1},
-    {"images/tarn4.jpg", 1},       {"images/mus.jpg", 1},        {"images/f1.png", 0},
-    {"images/f2.png", 0},          {"images/f3.png", 0},         {"images/f4.png", 0},
-};
 
 GLuint TextureTable[kImageCount];
-
-bool PixelFormatForComponents(int components, PixelFormat* out) {
-  switch (components) {
-    case 1: *out = {GL_R8, GL_RED}; return true;
-    case 2: *out = {GL_RG8, GL_RG}; return true;
-    case 3: *out = {GL_RGB8, GL_RGB}; return true;
-    case 4: *out = {GL_RGBA8, GL_RGBA}; return true;
-    default: return false;
-  }
-}
-
-GLint WrapModeForSize(int width, int height) { return width == height ? GL_REPEAT : GL_CLAMP; }
-
-const int TextureLoadOrder[kImageCount] = {
-    kImageFrame,                       // the gate, from the first pass
-    20, 21, 22, 23,                    // the scratch overlays, from the first film frame
-    kImageFilmWriting,                 // from 2 s
-    5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19,  // the cards
-    kImageBrick, kImageStars, kImageMandelbrot,                   // the effects
-};
 
 namespace {
 bool AnisotropySupported() {
@@ -71,8 +39,9 @@ struct Loader {
   int loadedCount = 0;
   int nextInOrder = 0;  // TextureLoadOrder[0..nextInOrder) are loaded or under way
   Upload background;    // the one ContinueTextureLoading is working on
-  TextureFailure failure = {nullptr, nullptr};
-  std::string failureText;
+  bool refused[kImageCount] = {};
+  std::string refusal[kImageCount];  // why, in the decoder's words
+  int firstRefused = -1;             // the first image refused, -1: none
 };
 Loader loader;
 
@@ -80,10 +49,15 @@ Loader loader;
 // card whole but the 6.3-megapixel film-writing strip over several passes.
 constexpr int64_t kStripBytes = 4 << 20;
 
-void Fail(int index, const char* text) {
-  if (loader.failure.path) return;  // the first failure is the one shown
-  loader.failureText = text;
-  loader.failure = {ImageTable[index].path, loader.failureText.c_str()};
+void Refuse(int index, const char* text) {
+  loader.refused[index] = true;
+  loader.refusal[index] = text;
+  if (loader.firstRefused < 0) loader.firstRefused = index;  // the first is the one shown
+}
+
+bool Refused(int index, TextureFailure* failure) {
+  *failure = {ImageTable[index].path, loader.refusal[index].c_str()};
+  return false;
 }
 
 void MarkLoaded(int index) {
@@ -119,7 +93,7 @@ bool BeginUpload(int index, Upload* upload) {
     failure = kFormatError;
   }
   if (failure) {
-    Fail(index, failure);
+    Refuse(index, failure);
     ReleaseDecodedImage(position);
     MarkLoaded(index);
     return false;
@@ -177,47 +151,54 @@ bool ContinueUpload(Upload* upload, bool whole) {
   return true;
 }
 
-// Makes texture index complete now.
-void UploadWhole(int index) {
-  if (loader.loaded[index]) return;
-  if (loader.background.index == index) {
-    ContinueUpload(&loader.background, true);
-    return;
+// Makes texture index complete now: takes over the background's upload if
+// it is this one, else begins its own. false when the picture was refused.
+bool MakeReady(int index) {
+  if (!loader.loaded[index]) {
+    if (loader.background.index == index) {
+      ContinueUpload(&loader.background, true);
+    } else {
+      Upload upload;
+      if (BeginUpload(index, &upload)) ContinueUpload(&upload, true);
+    }
   }
-  Upload upload;
-  if (BeginUpload(index, &upload)) ContinueUpload(&upload, true);
+  return !loader.refused[index];
 }
 
-// Reads the file and its header as the decoder will: false after showing why
-// the image cannot become a texture.
+// true when no picture has been refused; else the first refusal, into
+// *failure.
+bool ReportRefusal(TextureFailure* failure) {
+  if (loader.firstRefused < 0) return true;
+  const int index = loader.firstRefused;
+  return Refused(index, failure);
+}
+
+// The header the workers read for index, as the decoder will decode it:
+// false after showing why the image cannot become a texture.
 bool CheckImage(int index) {
   const char* path = ImageTable[index].path;
-  int32_t length = 0;
-  uint8_t* file = ReadWholeFile(path, &length);
-  if (!file) {
+  const ImageHeader& header = WaitForImageHeader(loader.positionOf[index]);
+  if (header.status == ImageStatus::kFileError) {
     ShowMessage(path, kFileError);
     return false;
   }
-  int width = 0, height = 0, components = 0;
-  const bool readable = ReadImageHeader(file, length, &width, &height, &components);
-  delete[] file;
-  if (!readable) {
-    ShowMessage(path, ImageFailureReason());
+  if (header.status == ImageStatus::kDecodeError) {
+    ShowMessage(path, header.failureReason.c_str());
     return false;
   }
   PixelFormat format{};
-  if (!PixelFormatForComponents(components, &format)) {
+  if (!PixelFormatForComponents(header.components, &format)) {
     ShowMessage(path, kFormatError);
     return false;
   }
   // The decoder's own caps are the same everywhere; the driver's may be
   // lower, and a texture it cannot hold would stay empty without a word.
   const GLint maxSide = loader.maxSide;
-  if (maxSide > 0 && (width > maxSide || height > maxSide)) {
+  if (maxSide > 0 && (header.width > maxSide || header.height > maxSide)) {
     char text[128];
     std::snprintf(text, sizeof text,
                   "image too large: %d x %d pixels (this OpenGL driver takes at most %d on a side)",
-                  width, height, static_cast<int>(maxSide));
+                  header.width, header.height, static_cast<int>(maxSide));
     ShowMessage(path, text);
     return false;
   }
@@ -253,39 +234,39 @@ bool LoadTextures() {
   return true;
 }
 
-void EnsureTextureLoaded(GLuint name) {
-  // Called for every bind of every pass: once all is up, nothing to look for.
-  if (name == 0 || loader.loadedCount == kImageCount) return;
-  for (int i = 0; i < kImageCount; ++i) {
-    if (TextureTable[i] == name) {
-      UploadWhole(i);
-      return;
-    }
+bool MakeTextureReady(int index, TextureFailure* failure) {
+  if (index < 0 || index >= kImageCount) {
+    *failure = {"images", "image index out of range"};
+    return false;
   }
+  return MakeReady(index) || Refused(index, failure);
 }
 
-GLuint LoadedTexture(int index) {
-  UploadWhole(index);
+GLuint ImageTexture(int index) {
+  if (index < 0 || index >= kImageCount) return 0;
+  // Every bind of every pass comes here: a complete texture costs one look.
+  if (!loader.loaded[index]) MakeReady(index);
   return TextureTable[index];
 }
 
-void ContinueTextureLoading() {
+bool ContinueTextureLoading(TextureFailure* failure) {
   if (loader.background.index >= 0) {
     ContinueUpload(&loader.background, false);
-    return;
+  } else {
+    while (loader.nextInOrder < kImageCount) {
+      const int index = TextureLoadOrder[loader.nextInOrder++];
+      if (loader.loaded[index]) continue;
+      if (BeginUpload(index, &loader.background)) ContinueUpload(&loader.background, false);
+      break;
+    }
   }
-  while (loader.nextInOrder < kImageCount) {
-    const int index = TextureLoadOrder[loader.nextInOrder++];
-    if (loader.loaded[index]) continue;
-    if (BeginUpload(index, &loader.background)) ContinueUpload(&loader.background, false);
-    return;
-  }
+  return ReportRefusal(failure);
 }
 
-void FinishTextureLoading() {
-  while (loader.loadedCount < kImageCount) ContinueTextureLoading();
+bool FinishTextureLoading(TextureFailure* failure) {
+  while (loader.loadedCount < kImageCount) ContinueTextureLoading(failure);
+  return ReportRefusal(failure);
 }
 
 bool TextureIsLoaded(int index) { return loader.loaded[index]; }
 int LoadedTextureCount() { return loader.loadedCount; }
-TextureFailure TextureLoadFailure() { return loader.failure; }

@@ -44,12 +44,17 @@ expect_failure "missing mesh" "3d/cube.obj" "Could not open" "rm 3d/cube.obj"
 # A file cut short is refused by the header check, before the window.
 expect_failure "image cut short" "images/f3.png" "PNG file ends early" \
   "head -c 33 images/f3.png > f3 && mv f3 images/f3.png"
-# A whole file whose picture data the decoder refuses is only found when the
-# picture is uploaded, in the first passes of the show: the window goes,
-# then the box, with the decoder's reason (which fault it finds depends on the
-# bytes that the damage meets).
+# A whole PNG whose picture data is damaged fails its checksums when it is
+# read, before the window opens, and gives the decoder's reason (which fault
+# it finds depends on the bytes that the damage meets).
 expect_failure "image with a damaged body" "images/f3.png" "IDAT: " \
   "printf U | dd of=images/f3.png bs=1 seek=200 conv=notrunc 2>/dev/null"
+# JPEG picture data has no checksum: its damage is found when the picture is
+# decoded for its upload, in the first passes of the show, and comes back to
+# the main loop's loading step: the window goes, then the box.
+damage_jpeg='import sys; p=sys.argv[1]; d=bytearray(open(p,"rb").read()); d[len(d)//2:len(d)//2+2]=b"\xff\x55"; open(p,"wb").write(d)'
+expect_failure "JPEG with damaged picture data" "images/present.jpg" \
+  "Corrupt JPEG data: premature end of data segment" "python3 -c '$damage_jpeg' images/present.jpg"
 # Sizes beyond what the show can hold are refused from the header, before a
 # pixel is decoded, with the reason.
 big_png='import struct,sys,zlib; w=h=int(sys.argv[1]); ihdr=b"IHDR"+struct.pack(">IIBBBBB",w,h,8,2,0,0,0); sys.stdout.buffer.write(b"\x89PNG\r\n\x1a\n"+struct.pack(">I",13)+ihdr+struct.pack(">I",zlib.crc32(ihdr)))'

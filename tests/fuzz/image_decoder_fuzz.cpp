@@ -1,5 +1,6 @@
 // Fuzz target: the image decoder wrapper. The header read and the decode
-// must agree on size and channels, and every pixel must be readable.
+// must agree on size and channels, every pixel must be readable, and the
+// checksum walk must never read past the file.
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int32_t length = static_cast<int32_t>(size);
   int headerWidth = 0, headerHeight = 0, headerComponents = 0;
   const bool header = ReadImageHeader(data, length, &headerWidth, &headerHeight, &headerComponents);
+  if (!CheckImageData(data, length)) assert(std::strlen(ImageFailureReason()) > 0);
   int width = -1, height = -1, components = -1;
   uint8_t* pixels = DecodeImage(data, length, &width, &height, &components);
   if (!pixels) {

@@ -14,6 +14,7 @@
 #include "common/gl_entry_points.h"
 #include "common/show_state.h"
 #include "demo/effects.h"
+#include "demo/scene_maths.h"
 #include "platform/platform.h"
 #include "resources/geometry.h"
 #include "resources/shader_library.h"

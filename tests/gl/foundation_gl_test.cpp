@@ -12,9 +12,9 @@
 #include "demo/director.h"
 #include "demo/projector.h"
 #include "platform/platform.h"
+#include "platform/whole_file.h"
 #include "resources/image_decoder.h"
 #include "resources/shader_library.h"
-#include "platform/whole_file.h"
 #include "resources/texture_set.h"
 #include "gl_start.h"
 
@@ -157,7 +157,7 @@ TEST(StartUp, LeavesTheUploadsForLaterAndLoadsOnDemand) {
   EXPECT_EQ(TexturesAtStartup.loadedAfterOneUse, 1);
   EXPECT_TRUE(TexturesAtStartup.starsLoaded);
   EXPECT_EQ(LoadedTextureCount(), kImageCount);
-  EXPECT_EQ(TextureLoadFailure().path, nullptr);
+  EXPECT_TRUE(TexturesAtStartup.allLoaded);
   // The load order names every image once.
   bool seen[kImageCount] = {};
   for (int index : TextureLoadOrder) {
@@ -168,9 +168,30 @@ TEST(StartUp, LeavesTheUploadsForLaterAndLoadsOnDemand) {
   }
 }
 
+TEST(StartUp, TexturesAreAskedForByImageIndex) {
+  TextureFailure failure{};
+  for (int outside : {-1, kImageCount}) {
+    SCOPED_TRACE(outside);
+    failure = {};
+    EXPECT_FALSE(MakeTextureReady(outside, &failure));
+    EXPECT_STREQ(failure.text, "image index out of range");
+    EXPECT_EQ(ImageTexture(outside), 0u);
+  }
+  EXPECT_TRUE(MakeTextureReady(kImageFirstScratch + 3, &failure));
+  EXPECT_EQ(ImageTexture(kImageFirstScratch + 3), TextureTable[23]);
+  EXPECT_NE(TextureTable[23], 0u);
+}
+
 TEST(ProjectorPass, BindsUnitsAndSetsUniforms) {
+  // Before the first film frame there is no card and no scratch overlay, not
+  // image 0: the scene target, and nothing on unit 2.
+  ProjectorPass(FilmFrameState{}, 1.0);
+  EXPECT_EQ(BoundOnUnit(1), static_cast<GLint>(SceneTarget.colourTexture));
+  EXPECT_EQ(BoundOnUnit(2), 0);
+
+
   FilmFrameState state{};
-  state.scratchTexture = TextureTable[21];
+  state.scratchImage = 21;
   state.sceneScale[0] = 0.6666667f, state.sceneScale[1] = -0.5f;
   state.sceneOffset[0] = 0.501f, state.sceneOffset[1] = 0.499f;
   state.scratchScale[0] = -0.6666667f, state.scratchScale[1] = 0.5f;
@@ -197,7 +218,7 @@ TEST(ProjectorPass, BindsUnitsAndSetsUniforms) {
   EXPECT_EQ(UniformValue(p, "r", 1), (std::vector<float>{0.75f}));
 
   // ...a title card section projects the card itself.
-  state.sceneTexture = TextureTable[13];
+  state.sceneImage = 13;
   ProjectorPass(state, 90.65);
   EXPECT_EQ(BoundOnUnit(1), static_cast<GLint>(TextureTable[13]));
   EXPECT_EQ(UniformValue(p, "r", 1), (std::vector<float>{90.65f}));

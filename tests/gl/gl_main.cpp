@@ -22,9 +22,10 @@ int main(int argc, char** argv) {
   // What start-up left for later, and one upload on demand, before the
   // checks load the rest.
   TexturesAtStartup.loaded = LoadedTextureCount();
-  EnsureTextureLoaded(TextureTable[kImageStars]);
+  ImageTexture(kImageStars);
   TexturesAtStartup.loadedAfterOneUse = LoadedTextureCount();
   TexturesAtStartup.starsLoaded = TextureIsLoaded(kImageStars);
-  FinishTextureLoading();
+  TextureFailure failure{};
+  TexturesAtStartup.allLoaded = FinishTextureLoading(&failure);
   return RUN_ALL_TESTS();
 }

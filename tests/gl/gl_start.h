@@ -6,5 +6,6 @@ struct StartupTextureState {
   int loaded;             // textures uploaded by start-up itself
   int loadedAfterOneUse;  // after asking for the starfield alone
   bool starsLoaded;
+  bool allLoaded;  // FinishTextureLoading's answer
 };
 extern StartupTextureState TexturesAtStartup;

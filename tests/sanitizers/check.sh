@@ -30,14 +30,15 @@ configure_and_build() {  # DIR SANITIZER TARGETS...
 }
 
 asan_tests() {
-  (cd "$asan" && ctest -R '^(unit|gl|fuzz_.*)$' --output-on-failure -j"$jobs")
+  (cd "$asan" && ctest -R '^(unit|integration|gl|fuzz_.*)$' --output-on-failure -j"$jobs")
 }
 
 # The music stream's refill thread, the audio device and the image queue.
 tsan_tests() {
-  (cd "$tsan" && DISPLAY= SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy \
-    setarch "$(uname -m)" -R ./tests/nitrate-unit-tests \
-    --gtest_filter='Music*:March*:ImageQueue*:VorbisDecoder*')
+  (cd "$tsan" && setarch "$(uname -m)" -R ./tests/nitrate-unit-tests \
+    --gtest_filter='Music*:March*:ImageQueue*:VorbisDecoder*' &&
+    DISPLAY= SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy \
+    setarch "$(uname -m)" -R ./tests/nitrate-integration-tests --gtest_filter='Music*')
 }
 
 capture_whole_show() {
@@ -53,7 +54,7 @@ capture_whole_show() {
 }
 
 step "ASan+UBSan build" configure_and_build "$asan" address,undefined nitrate nitrate-capture \
-  nitrate-unit-tests nitrate-gl-tests nitrate-fuzz-obj_reader nitrate-fuzz-image_decoder \
+  nitrate-unit-tests nitrate-integration-tests nitrate-gl-tests nitrate-fuzz-obj_reader nitrate-fuzz-image_decoder \
   nitrate-fuzz-vorbis_decoder nitrate-fuzz-whole_file
 step "unit, GL and fuzz replays under ASan+UBSan" asan_tests
 step "whole show captured under ASan+UBSan" capture_whole_show
@@ -63,7 +64,8 @@ step "whole show captured under ASan+UBSan" capture_whole_show
 step "fault matrix" env PLAY_SECONDS=3 REFUSE_SECONDS=2 \
   bash "$source/tests/faults/matrix.sh" "$release/nitrate" "$source"
 step "Escape at 30 random moments" bash "$source/tests/faults/escape.sh" "$release/nitrate" "$source"
-step "TSan build" configure_and_build "$tsan" thread nitrate-unit-tests
+step "TSan build" configure_and_build "$tsan" thread nitrate-unit-tests \
+  nitrate-integration-tests
 step "music and image threads under TSan" tsan_tests
 step "fuzz targets, $fuzz_seconds s each" make -C "$source" --no-print-directory fuzz \
   FUZZ_SECONDS="$fuzz_seconds"

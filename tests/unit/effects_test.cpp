@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "common/show_random.h"
-#include "demo/effects.h"
+#include "demo/scene_maths.h"
 
 namespace {
 uint32_t Bits(float value) {

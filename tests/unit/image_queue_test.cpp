@@ -1,11 +1,13 @@
-// The decoding queue: images come back in table order with their own size
-// and channel count, and each failure carries the right kind and words,
-// whatever order the worker threads finished in.
+// The decoding queue: every file is judged once read, images come back in
+// table order with their own size and channel count, and each failure
+// carries the right kind and words, whatever order the worker threads
+// finished in.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
 
+#include "resources/image_decoder.h"
 #include "resources/image_queue.h"
 
 namespace {
@@ -27,16 +29,37 @@ const unsigned char kGreyAlphaPng[] = {
 }  // namespace
 
 TEST(ImageQueue, ResultsInTableOrder) {
-  static std::string paths[5];
+  static std::string paths[6];
   paths[0] = Write("q0.png", std::string(reinterpret_cast<const char*>(kGreyAlphaPng),
                                           sizeof kGreyAlphaPng));
   paths[1] = testing::TempDir() + "q-missing.png";
   paths[2] = Write("q2.png", "just some text");
   paths[3] = Write("q3.png", std::string(reinterpret_cast<const char*>(kGreyAlphaPng), 20));
   paths[4] = paths[0];
-  static const char* names[5];
-  for (int i = 0; i < 5; ++i) names[i] = paths[i].c_str();
-  StartImageDecoding(names, 5);
+  std::string damaged(reinterpret_cast<const char*>(kGreyAlphaPng), sizeof kGreyAlphaPng);
+  damaged[45] ^= 0x10;  // inside the picture data
+  paths[5] = Write("q5.png", damaged);
+  static const char* names[6];
+  for (int i = 0; i < 6; ++i) names[i] = paths[i].c_str();
+  StartImageDecoding(names, 6);
+
+  // Every file is read and judged before any picture is taken, the damaged
+  // picture data included, in the decoder's own words.
+  const ImageHeader& sound = WaitForImageHeader(0);
+  EXPECT_EQ(sound.status, ImageStatus::kReady);
+  EXPECT_EQ(sound.width, 2);
+  EXPECT_EQ(sound.height, 1);
+  EXPECT_EQ(sound.components, 2);
+  EXPECT_EQ(WaitForImageHeader(1).status, ImageStatus::kFileError);
+  EXPECT_EQ(WaitForImageHeader(2).failureReason, "unknown image type");
+  EXPECT_EQ(WaitForImageHeader(3).status, ImageStatus::kDecodeError);
+  const ImageHeader& broken = WaitForImageHeader(5);
+  EXPECT_EQ(broken.status, ImageStatus::kDecodeError);
+  int width = 0, height = 0, components = 0;
+  EXPECT_EQ(DecodeImage(reinterpret_cast<const uint8_t*>(damaged.data()),
+                        static_cast<int32_t>(damaged.size()), &width, &height, &components),
+            nullptr);
+  EXPECT_EQ(broken.failureReason, ImageFailureReason());
 
   const DecodedImage& first = WaitForDecodedImage(0);
   ASSERT_EQ(first.status, ImageStatus::kReady);
@@ -62,4 +85,6 @@ TEST(ImageQueue, ResultsInTableOrder) {
   ReleaseDecodedImage(3);
   EXPECT_EQ(WaitForDecodedImage(4).status, ImageStatus::kReady);
   ReleaseDecodedImage(4);
+  EXPECT_EQ(WaitForDecodedImage(5).failureReason, broken.failureReason);
+  ReleaseDecodedImage(5);
 }

@@ -1,6 +1,5 @@
 // The music stream: the refill state machine against a fake decoder and a
-// fake device, the real device and refill thread running together, the march
-// decoded as the show decodes it, and (when NITRATE_MUSIC_RAW names a raw
+// fake device, the march decoded as the show decodes it, and (when NITRATE_MUSIC_RAW names a raw
 // float stereo capture of the program's sound output) that capture against
 // the decoder.
 #include <gtest/gtest.h>
@@ -17,9 +16,9 @@
 #include <thread>
 #include <vector>
 
+#include "audio/music_refill.h"
 #include "audio/music_stream.h"
 #include "audio/vorbis_decoder.h"
-#include "platform/audio_device.h"
 #include "platform/whole_file.h"
 
 namespace {
@@ -136,34 +135,6 @@ TEST(MusicRefill, OneChannelIsPlayedOnBothSides) {
 TEST(MusicRefill, LooksTwicePerHalf) {
   EXPECT_EQ(MusicRefillSleepMilliseconds(44100), 185u);
   EXPECT_EQ(MusicRefillSleepMilliseconds(48000), 170u);
-}
-
-// The real device (SDL's dummy driver unless told otherwise) and the real
-// refill thread together; mainly for ThreadSanitizer, which sees the device
-// thread copy halves the refill thread writes.
-TEST(MusicPlayback, RefillThreadKeepsAheadOfTheDevice) {
-  setenv("SDL_AUDIODRIVER", "dummy", 0);
-  static std::atomic<int64_t> framesDecoded{0};
-  static float samples[2][512];
-  static float* outputs[2] = {samples[0], samples[1]};
-  const MusicDecodeFrame decode = [](void*, int32_t* channels, float*** channelData) {
-    framesDecoded.fetch_add(512);
-    *channels = 2;
-    *channelData = outputs;
-    return int32_t{512};
-  };
-  if (!StartMusicPlayback(MusicFrameSource{decode, nullptr}, 44100)) GTEST_SKIP() << "no device";
-  AudioDeviceResume();
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (AudioDeviceFramesPlayed() < 3 * kMusicHalfFrames + 4096 &&
-         std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  // Half 1 was filled before playback, then one half each time halves 1, 0
-  // and 1 began; the last began over 90 ms ago, and 400 ms more is over two
-  // polling pauses: four halves must have been decoded by now.
-  ASSERT_GE(AudioDeviceFramesPlayed(), uint64_t{3 * kMusicHalfFrames + 4096});
-  std::this_thread::sleep_for(std::chrono::milliseconds(400));
-  EXPECT_GE(framesDecoded.load(), 4 * kMusicHalfFrames - 512);
 }
 
 namespace {

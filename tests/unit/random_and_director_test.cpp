@@ -10,14 +10,6 @@
 #include "demo/film_frame.h"
 
 namespace {
-// Texture names chosen so that an index shows through: name = 100 + index.
-struct FakeTextures {
-  GLuint names[24];
-  FakeTextures() {
-    for (int i = 0; i < 24; ++i) names[i] = 100 + i;
-  }
-};
-
 uint32_t RandStateAfter(int draws) {
   uint32_t state = kShowRandStart;
   for (int i = 0; i < draws; ++i) ShowRandDraw(&state);
@@ -111,17 +103,16 @@ TEST(DirectorPlan, TimelineBoundaries) {
 }
 
 TEST(DirectorPlan, NewFilmFrameStateMatchesWorkedExample) {
-  const FakeTextures textures;
   DirectorState director{};
   uint32_t lcg = kShowLcgSeed;
   uint32_t rand = RandStateAfter(96);  // next draws: 16118, 2082, 22929
-  const PassPlan plan = PlanShowPass(&director, &lcg, &rand, 5.0, 16.0 / 9.0, textures.names);
+  const PassPlan plan = PlanShowPass(&director, &lcg, &rand, 5.0, 16.0 / 9.0);
 
   ASSERT_TRUE(plan.newFilmFrame);
   EXPECT_FALSE(plan.timelineEnded);
   EXPECT_NEAR(plan.brightness, 0.70149946, 1e-7);
   const FilmFrameState& s = director.frame;
-  EXPECT_EQ(s.scratchTexture, 122u);  // images/f3.png
+  EXPECT_EQ(s.scratchImage, 22);  // images/f3.png
   EXPECT_NEAR(s.scratchScale[0], 0.6666667f, 1e-7);
   EXPECT_EQ(s.scratchScale[1], -0.5f);
   EXPECT_NEAR(s.scratchOffset[0], 0.5010950f, 1e-6);
@@ -130,13 +121,13 @@ TEST(DirectorPlan, NewFilmFrameStateMatchesWorkedExample) {
   EXPECT_EQ(s.sceneScale[1], -0.5f);
   EXPECT_NEAR(s.sceneOffset[0], 0.4987143f, 1e-6);
   EXPECT_NEAR(s.sceneOffset[1], 0.4980606f, 1e-6);
-  EXPECT_EQ(s.sceneTexture, 105u);  // the 4-9 s card
+  EXPECT_EQ(s.sceneImage, 5);  // the 4-9 s card
   EXPECT_EQ(lcg, 2268879450u);
   EXPECT_EQ(director.FilmFrameIndex, 80);
 
   // The next pass in the same film frame keeps the state and only flickers.
   const FilmFrameState kept = s;
-  const PassPlan again = PlanShowPass(&director, &lcg, &rand, 5.01, 16.0 / 9.0, textures.names);
+  const PassPlan again = PlanShowPass(&director, &lcg, &rand, 5.01, 16.0 / 9.0);
   EXPECT_FALSE(again.newFilmFrame);
   EXPECT_GE(again.brightness, 0.9);
   EXPECT_LT(again.brightness, 1.1);
@@ -144,38 +135,36 @@ TEST(DirectorPlan, NewFilmFrameStateMatchesWorkedExample) {
 }
 
 TEST(DirectorPlan, FilmWritingShowsOneBandPerFilmFrameWithoutWeave) {
-  const FakeTextures textures;
   DirectorState director{};
   director.FilmFrameIndex = 31;
   uint32_t lcg = kShowLcgSeed, rand = kShowRandStart;
   for (int n = 0; n < 32; ++n) {
     const double time = 2.0 + n / 16.0 + 0.01;
-    const PassPlan plan = PlanShowPass(&director, &lcg, &rand, time, 4.0 / 3.0, textures.names);
+    const PassPlan plan = PlanShowPass(&director, &lcg, &rand, time, 4.0 / 3.0);
     ASSERT_TRUE(plan.newFilmFrame);
     EXPECT_EQ(director.FilmWritingStartFrame, 32);
-    EXPECT_EQ(director.frame.sceneTexture, 104u);
+    EXPECT_EQ(director.frame.sceneImage, 4);
     EXPECT_EQ(director.frame.sceneScale[0], 0.5f);
     EXPECT_EQ(director.frame.sceneScale[1], -0.015625f);
     EXPECT_EQ(director.frame.sceneOffset[0], 0.5f);
     EXPECT_FLOAT_EQ(director.frame.sceneOffset[1], (n + 0.5f) / 32.0f) << "band " << n;
   }
   // The next film frame is the first title card, woven again.
-  PlanShowPass(&director, &lcg, &rand, 4.01, 4.0 / 3.0, textures.names);
-  EXPECT_EQ(director.frame.sceneTexture, 105u);
+  PlanShowPass(&director, &lcg, &rand, 4.01, 4.0 / 3.0);
+  EXPECT_EQ(director.frame.sceneImage, 5);
   EXPECT_EQ(director.frame.sceneScale[1], -0.5f);
 }
 
 TEST(DirectorPlan, FadesBurnOutAndQuit) {
-  const FakeTextures textures;
   DirectorState director{};
   uint32_t lcg = kShowLcgSeed, rand = kShowRandStart;
 
   // Before the first film frame nothing is drawn and the fade-in darkens.
-  PassPlan plan = PlanShowPass(&director, &lcg, &rand, 0.01, 1.0, textures.names);
+  PassPlan plan = PlanShowPass(&director, &lcg, &rand, 0.01, 1.0);
   EXPECT_FALSE(plan.newFilmFrame);
   EXPECT_LT(plan.brightness, 0.2);
   // A white fade-in frame: the first-pass value times the fade-in.
-  plan = PlanShowPass(&director, &lcg, &rand, 1.0, 1.0, textures.names);
+  plan = PlanShowPass(&director, &lcg, &rand, 1.0, 1.0);
   ASSERT_TRUE(plan.newFilmFrame);
   EXPECT_EQ(plan.section->action, SceneAction::kWhiteFadeIn);
   EXPECT_GE(plan.brightness, 0.5 * 0.8660254);
@@ -183,7 +172,7 @@ TEST(DirectorPlan, FadesBurnOutAndQuit) {
 
   // Burn-out: the first pass of a film frame is multiplied by the show time.
   director.FilmFrameIndex = 2063;
-  plan = PlanShowPass(&director, &lcg, &rand, 129.0, 1.0, textures.names);
+  plan = PlanShowPass(&director, &lcg, &rand, 129.0, 1.0);
   ASSERT_TRUE(plan.newFilmFrame);
   EXPECT_EQ(director.FilmFrameIndex, 2080);
   EXPECT_GE(plan.brightness, 0.5 * 130.0);
@@ -191,17 +180,17 @@ TEST(DirectorPlan, FadesBurnOutAndQuit) {
   EXPECT_FALSE(plan.timelineEnded);
 
   // At exactly 131 s the white scene still runs; just after, the show quits.
-  plan = PlanShowPass(&director, &lcg, &rand, 131.0, 1.0, textures.names);
+  plan = PlanShowPass(&director, &lcg, &rand, 131.0, 1.0);
   EXPECT_FALSE(plan.timelineEnded);
   EXPECT_EQ(plan.section->action, SceneAction::kWhiteBurnOut);
-  plan = PlanShowPass(&director, &lcg, &rand, 131.02, 1.0, textures.names);
+  plan = PlanShowPass(&director, &lcg, &rand, 131.02, 1.0);
   EXPECT_TRUE(plan.newFilmFrame);
   EXPECT_TRUE(plan.timelineEnded);
   EXPECT_EQ(plan.section, nullptr);
   EXPECT_TRUE(std::isfinite(plan.brightness));
   EXPECT_GE(plan.brightness, 0.5);
   // The pass after the quit request: no new film frame, still a finite, dark value.
-  plan = PlanShowPass(&director, &lcg, &rand, 131.04, 1.0, textures.names);
+  plan = PlanShowPass(&director, &lcg, &rand, 131.04, 1.0);
   EXPECT_FALSE(plan.newFilmFrame);
   EXPECT_EQ(plan.brightness, 0.0);
 }

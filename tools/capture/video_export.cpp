@@ -32,9 +32,9 @@ extern "C" {
 
 #include "app/main_loop.h"
 #include "app/startup.h"
+#include "audio/music_stream.h"
 #include "common/messages.h"
 #include "common/show_state.h"
-#include "audio/music_stream.h"
 #include "video_file.h"
 #include "video_soundtrack.h"
 
