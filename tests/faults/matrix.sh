@@ -21,7 +21,9 @@ python=/usr/bin/python3; [ -x $python ] || python=python3
 pattern_for() {
   case $1 in
     images/*) echo "^$1: " ;;
-    shaders/*) echo "^$1: " ;;
+    # A shader cut so that it still compiles (without main, say) fails
+    # when the program is linked: the linker's log under its own caption.
+    shaders/*) echo "^$1: |^Program Error: " ;;
     3d/cube.obj) echo "^3d/cube.obj: Could not open" ;;
     music/*) echo "^Error: Sound error\." ;;
   esac
