@@ -119,7 +119,7 @@ for target in "${fuzz_targets[@]}"; do
   fuzz_programs+=("nitrate-fuzz-$target" "nitrate-fuzz-$target-replay")
 done
 step "ASan+UBSan build with the fuzzers (clang)" configure_and_build "$asan" address,undefined \
-  nitrate-capture nitrate-unit-tests nitrate-gl-tests "${fuzz_programs[@]}"
+  nitrate-capture nitrate-unit-tests nitrate-integration-tests nitrate-gl-tests "${fuzz_programs[@]}"
 step "unit, GL and fuzz replays under ASan+UBSan" asan_tests
 step "whole show captured under ASan+UBSan" capture_whole_show
 step_behind "TSan build" configure_and_build "$tsan" thread nitrate-thread-tests
