@@ -52,6 +52,9 @@ start_show() {
   show=$!
 }
 
+# rate: the last show's passes per second, from its own figures.
+rate() { grep -o 'passes-per-second=[0-9.]*' "$work/stderr" | sed 's/^/   /'; }
+
 # geometry ID: WxH+X+Y of an X window.
 geometry() {
   xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
@@ -125,7 +128,6 @@ escape_ends() {
     'BEGIN { printf "%.2f", n - p }') s)" test "$rc" -eq 0
   rate
 }
-rate() { grep -o 'passes-per-second=[0-9.]*' "$work/stderr" | sed 's/^/   /'; }
 
 echo "-- nested weston, XWayland on $xwayland"
 start_show DISPLAY="$xwayland" SDL_VIDEODRIVER=x11 XDG_RUNTIME_DIR="$runtime"
