@@ -42,6 +42,9 @@ if ! pactl info >/dev/null 2>&1; then
   exit 77
 fi
 echo "   $(pactl list short sinks | awk '{print $2, $4, $5, $6}')"
+# Gaps come from a starved client or server: the machine's load goes with
+# the figures.
+echo "   load average $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
 
 parec --device=show.monitor --format=float32le --rate="$rate" --channels=2 --raw \
   --latency-msec=20 >"$work/recording.f32" 2>"$work/parec.err" &
