@@ -1,11 +1,12 @@
 // The Wayland compositor probe: one registry round trip through
 // libwayland-client, loaded at run time. Main thread. Any failure to load the
-// library or to connect reports kNoCompositor; nothing here aborts.
+// library or to connect reports kUnknown; nothing here aborts.
 #include "platform/wayland_probe.h"
 
 #include <dlfcn.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -27,9 +28,10 @@ void OnGlobalRemove(void*, void*, uint32_t) {}
 }  // namespace
 
 WaylandSeat ProbeWaylandSeat() {
+  if (std::getenv("WAYLAND_SOCKET")) return WaylandSeat::kUnknown;
   // Kept loaded: SDL's Wayland driver loads the same library next.
   void* library = dlopen("libwayland-client.so.0", RTLD_NOW | RTLD_LOCAL);
-  if (!library) return WaylandSeat::kNoCompositor;
+  if (!library) return WaylandSeat::kUnknown;
   auto connect = reinterpret_cast<void* (*)(const char*)>(dlsym(library, "wl_display_connect"));
   auto disconnect = reinterpret_cast<void (*)(void*)>(dlsym(library, "wl_display_disconnect"));
   auto roundtrip = reinterpret_cast<int (*)(void*)>(dlsym(library, "wl_display_roundtrip"));
@@ -41,17 +43,16 @@ WaylandSeat ProbeWaylandSeat() {
   const void* registryInterface = dlsym(library, "wl_registry_interface");
   if (!connect || !disconnect || !roundtrip || !marshal || !addListener || !destroy ||
       !registryInterface) {
-    return WaylandSeat::kNoCompositor;
+    return WaylandSeat::kUnknown;
   }
   void* display = connect(nullptr);
-  if (!display) return WaylandSeat::kNoCompositor;
-  static const RegistryListener listener = {OnGlobal, OnGlobalRemove};
+  if (!display) return WaylandSeat::kUnknown;
+  static RegistryListener listener = {OnGlobal, OnGlobalRemove};
   bool seat = false;
-  WaylandSeat result = WaylandSeat::kNoCompositor;
+  WaylandSeat result = WaylandSeat::kUnknown;
   void* registry = marshal(display, kGetRegistry, registryInterface, nullptr);
   if (registry) {
-    addListener(registry, reinterpret_cast<void (**)(void)>(const_cast<RegistryListener*>(&listener)),
-                &seat);
+    addListener(registry, reinterpret_cast<void (**)(void)>(&listener), &seat);
     if (roundtrip(display) >= 0) result = seat ? WaylandSeat::kPresent : WaylandSeat::kMissing;
     destroy(registry);
   }

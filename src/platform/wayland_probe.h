@@ -4,7 +4,8 @@
 #pragma once
 
 enum class WaylandSeat {
-  kNoCompositor,  // no libwayland-client, or no compositor to connect to
+  kUnknown,       // no libwayland-client, no compositor, or a socket handed
+                  // over in WAYLAND_SOCKET, which only one connection may take
   kPresent,       // the compositor offers at least one wl_seat
   kMissing,       // it offers none: no keyboard and no pointer
 };
