@@ -4,7 +4,9 @@
 # the previous one was found. Checks that every window is found, in order
 # (the lag between recording and music never shrinks: nothing skipped; it
 # grows only by recorded silence: nothing repeated), and that no stretch of
-# silence longer than --max-gap-ms stands where the music has sound.
+# silence longer than --max-gap-ms stands where the music has sound. A window
+# that is not the music due there is looked for in the whole music, so a
+# replay of old samples (a late refill) is named as such.
 # Usage: sound_compare.py RECORDING REFERENCE --rate R --seconds S
 # Prints its figures; exit code 0 when every check holds, 1 otherwise.
 import argparse
@@ -38,6 +40,23 @@ def best_match(window, reference, start):
     norm = corr / np.sqrt(np.maximum(energy, 1e-20) * max(np.dot(window, window), 1e-20))
     at = int(np.argmax(norm))
     return start + at, float(norm[at])
+
+
+def global_match(window, reference, cache={}):
+    """Offset into the whole reference where window fits best, and the
+    normalised correlation there. The reference's transform and running
+    energy are computed once."""
+    if cache.get("reference") is not reference:
+        size = 1 << int(np.ceil(np.log2(len(reference) + len(window))))
+        running = np.concatenate(([0.0], np.cumsum(reference**2)))
+        cache.update(reference=reference, size=size, spectrum=np.fft.rfft(reference, size),
+                     energy=running[len(window) :] - running[: -len(window)])
+    size = cache["size"]
+    corr = np.fft.irfft(cache["spectrum"] * np.conj(np.fft.rfft(window, size)), size)
+    corr = corr[: len(reference) - len(window) + 1]
+    norm = corr / np.sqrt(np.maximum(cache["energy"], 1e-20) * max(np.dot(window, window), 1e-20))
+    at = int(np.argmax(norm))
+    return at, float(norm[at])
 
 
 def silent_runs(signal, begin, end):
@@ -115,7 +134,15 @@ def main():
         failures.append(f"only {reached / args.rate:.2f} s of music arrived, "
                         f"{args.seconds:.2f} s wanted")
     for at, score in unmatched[:5]:
-        failures.append(f"window at frame {at} is not the music (correlation {score:.3f})")
+        # Where the window came from, if from anywhere in the music: a refill
+        # that comes too late lets the device play the loop's old contents.
+        lag_then = [l for p, l in matches if p <= at][-1]
+        source, source_score = global_match(rec[at : at + WINDOW], ref)
+        if source_score >= args.min_correlation:
+            failures.append(f"window at frame {at} plays the music from "
+                            f"{at - lag_then - source} frames earlier than due")
+        else:
+            failures.append(f"window at frame {at} is not the music (correlation {score:.3f})")
 
     # Silence inside the music: each run of silent blocks in the recording
     # where the music, at the same place, has sound.
