@@ -12,6 +12,7 @@ packages=(
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
   clang libclang-rt-dev
   xvfb xauth xdotool imagemagick x11-utils openbox
+  pulseaudio pulseaudio-utils weston xwayland
   sox libsox-fmt-all
   python3 python3-pil python3-numpy
   fonts-yanone-kaffeesatz fonts-oldstandard fonts-dejavu-core

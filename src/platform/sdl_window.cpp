@@ -2,6 +2,7 @@
 // Main thread only. Failures are reported on stderr and as false results;
 // nothing here aborts the process.
 #include "platform/platform.h"
+#include "platform/sdl_wayland_probe.h"
 
 #include <SDL.h>
 #include <SDL_syswm.h>
@@ -62,6 +63,18 @@ void PostQuit(int exitCode) {
   quitPosted = true;
 }
 
+// SDL 2.26's Wayland driver reads the compositor's seat while it starts and
+// crashes on a null pointer where there is none, as on a headless compositor.
+// SDL tries that driver when asked to, or when there is no X display (which
+// it prefers).
+bool WaylandDriverWouldCrash() {
+  const char* requested = std::getenv("SDL_VIDEODRIVER");
+  const char* display = std::getenv("DISPLAY");
+  const bool tried = (requested && *requested) ? std::strstr(requested, "wayland") != nullptr
+                                               : !(display && *display);
+  return tried && ProbeWaylandSeat() == WaylandSeat::kMissing;
+}
+
 void HandleWindowEvent(const SDL_WindowEvent& event) {
   // Focus changes must neither pause nor end the show; closing ends it.
   if (event.event == SDL_WINDOWEVENT_CLOSE) PostQuit(0);
@@ -74,6 +87,13 @@ bool PlatformInitVideo() {
   // keep the screen saver and display power saving away while it runs.
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
+  if (WaylandDriverWouldCrash()) {
+    std::fprintf(stderr,
+                 "video: the Wayland compositor offers no seat (no keyboard, no pointer); "
+                 "SDL's Wayland driver cannot start without one "
+                 "(under XWayland, SDL_VIDEODRIVER=x11 plays)\n");
+    return false;
+  }
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     std::fprintf(stderr, "video: %s\n", SDL_GetError());
     return false;
