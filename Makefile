@@ -1,5 +1,6 @@
 # make run      installs what is missing, builds, plays the show
-# make test     installs what is missing, builds, runs every test
+# make test     installs what is missing, builds, runs every test but the desktop ones
+# make desktop-test  the music through PulseAudio, the show on weston's Wayland desktops
 # make content  regenerates content/ (images, mesh, music) byte for byte
 # make bench    start-up time, passes per second and memory under Xvfb
 # make video    the whole show into build/nitrate.mp4 (1920x1080, 60/s, H.264 + AAC)
@@ -12,7 +13,7 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 300
 FUZZ_TARGETS = obj_reader image_decoder vorbis_decoder whole_file
 
-.PHONY: all deps build run test content bench video video-bench clean fuzz fuzz-build check
+.PHONY: all deps build run test desktop-test content bench video video-bench clean fuzz fuzz-build check
 
 all: build
 
@@ -27,7 +28,10 @@ run: build
 	cd content && ../$(BUILD)/nitrate
 
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -LE desktop
+
+desktop-test: build
+	cd $(BUILD) && ctest --output-on-failure -L desktop
 
 content: build
 	/usr/bin/python3 tools/make_images.py
