@@ -169,7 +169,11 @@ void CmykRowToRgb(uint8_t* row, uint32_t width) {
   }
 }
 
-bool DecodeJpeg(const uint8_t* bytes, size_t length, bool pixelsToo, Decoded* out) {
+// How far a JPEG is decoded: its header, its picture data without the
+// pixels (the entropy-coded coefficients, where damage shows), or all of it.
+enum class JpegDepth { kHeader, kData, kPixels };
+
+bool DecodeJpeg(const uint8_t* bytes, size_t length, JpegDepth depth, Decoded* out) {
   jpeg_decompress_struct info{};
   JpegErrors errors;
   jpeg_progress_mgr progress{};
@@ -206,7 +210,13 @@ bool DecodeJpeg(const uint8_t* bytes, size_t length, bool pixelsToo, Decoded* ou
   }
   const int components = info.num_components == 1 ? 1 : 3;
   const uint32_t width = info.image_width, height = info.image_height;
-  if (pixelsToo) {
+  if (depth == JpegDepth::kData) {
+    // Every scan's data through the entropy decoder, none of it to pixels:
+    // a fraction of a whole decode, and the warnings of corrupt data come
+    // from here.
+    jpeg_read_coefficients(&info);
+    jpeg_abort_decompress(&info);
+  } else if (depth == JpegDepth::kPixels) {
     jpeg_start_decompress(&info);
     const size_t rowBytes = size_t{width} * components;
     // CMYK rows arrive four bytes a pixel and shrink in place to three, so
@@ -336,7 +346,7 @@ bool Decode(const uint8_t* bytes, int32_t length, bool pixelsToo, Decoded* out) 
   }
   if (size >= 3 && bytes[0] == 0xff && bytes[1] == 0xd8 && bytes[2] == 0xff) {
     return JpegSizeAcceptable(bytes, size) && JpegReachesItsEnd(bytes, size) &&
-           DecodeJpeg(bytes, size, pixelsToo, out);
+           DecodeJpeg(bytes, size, pixelsToo ? JpegDepth::kPixels : JpegDepth::kHeader, out);
   }
   SetReason("unknown image type");
   return false;
@@ -368,6 +378,10 @@ bool CheckImageData(const uint8_t* bytes, int32_t length) {
   const size_t size = bytes && length > 0 ? static_cast<size_t>(length) : 0;
   if (size >= 8 && std::memcmp(bytes, kPngSignature, 8) == 0) {
     return PngReachesItsEnd(bytes, size) && PngChecksumsMatch(bytes, size);
+  }
+  if (size >= 3 && bytes[0] == 0xff && bytes[1] == 0xd8 && bytes[2] == 0xff) {
+    Decoded unused{};
+    return DecodeJpeg(bytes, size, JpegDepth::kData, &unused);
   }
   return true;
 }

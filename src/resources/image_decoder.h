@@ -24,11 +24,12 @@ uint8_t* DecodeImage(const uint8_t* bytes, int32_t length, int* width, int* heig
 bool ReadImageHeader(const uint8_t* bytes, int32_t length, int* width, int* height,
                      int* components);
 
-// Checks what can be checked of the picture data without decoding it: the
-// checksums of a PNG's critical chunks. false, with the reason set
-// ("IDAT: CRC error"), when one is wrong; true for anything else, JPEG
-// included (its data has no checksum). One pass over the file at memory
-// speed, so damaged picture data can be found when the file is read.
+// Checks the picture data without making pixels, so that damage is found
+// when the file is read: the checksums of a PNG's critical chunks, and a
+// JPEG's coefficients through the entropy decoder (its data has no
+// checksum; this costs a fraction of a whole decode). false, with the reason
+// set ("IDAT: CRC error", "Corrupt JPEG data: ..."), when the data is
+// damaged; true for anything else.
 bool CheckImageData(const uint8_t* bytes, int32_t length);
 
 // Why the last DecodeImage, ReadImageHeader or CheckImageData on this thread

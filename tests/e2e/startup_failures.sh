@@ -49,9 +49,8 @@ expect_failure "image cut short" "images/f3.png" "PNG file ends early" \
 # it finds depends on the bytes that the damage meets).
 expect_failure "image with a damaged body" "images/f3.png" "IDAT: " \
   "printf U | dd of=images/f3.png bs=1 seek=200 conv=notrunc 2>/dev/null"
-# JPEG picture data has no checksum: its damage is found when the picture is
-# decoded for its upload, in the first passes of the show, and comes back to
-# the main loop's loading step: the window goes, then the box.
+# JPEG picture data has no checksum: its damage is found by running the data
+# through the entropy decoder when the file is read, before the window opens.
 damage_jpeg='import sys; p=sys.argv[1]; d=bytearray(open(p,"rb").read()); d[len(d)//2:len(d)//2+2]=b"\xff\x55"; open(p,"wb").write(d)'
 expect_failure "JPEG with damaged picture data" "images/present.jpg" \
   "Corrupt JPEG data: premature end of data segment" "python3 -c '$damage_jpeg' images/present.jpg"
