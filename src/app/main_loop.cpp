@@ -54,8 +54,8 @@ struct LoopStats {
     std::fprintf(stderr,
                  "stats: first-present-unix-ns=%lld passes=%ld seconds=%.3f "
                  "passes-per-second=%.1f unpaced-rate=%.1f slowest-pass-ms=%.1f\n",
-                 static_cast<long long>(firstPresentUnixNs), passes, lastTime, passes > 1 ? (passes - 1) / lastTime : 0.0,
-                 unpacedRate, slowestPass * 1000.0);
+                 static_cast<long long>(firstPresentUnixNs), passes, lastTime,
+                 passes > 1 ? (passes - 1) / lastTime : 0.0, unpacedRate, slowestPass * 1000.0);
   }
 };
 // Stands in for the retrace where the swap does not wait for one.
