@@ -126,6 +126,9 @@ def main():
                 # silence must be the music.
                 unmatched.append((pos, score))
         pos += WINDOW
+    # The silence after the recording's last sound is the show having ended
+    # (or the music having stopped): it is not a gap, and no music arrived in it.
+    pos = min(pos, int(rec_sound[-1]) + 1)
     reached = pos - lag - int(ref_sound[0])
     grown = lag - matches[0][1]
     print(f"windows matched: {len(matches) - 1}, worst correlation {worst_score:.4f}, "
