@@ -15,15 +15,19 @@
 //   bilinear cell and they stay smooth however far they are enlarged. Scene
 //   pictures are grey, all three channels equal, so the same read gives
 //   their chunky nearest pixels.
-// - The gate carries the vignette in R (black in its outermost columns, so
-//   the clamped read is black beside a 4:3 picture) and the burn's shape in G.
-// - The damage overlay carries the grain in B: it changes every film frame
-//   with the overlay's placement and is sized to the picture, not the screen.
-//   Its sides are powers of two, so it repeats by masking the texel index.
+// - The gate is one grey channel: the aperture with the lamp's vignette and
+//   slow blotches (black in its outermost columns, so the clamped read is
+//   black beside a 4:3 picture). Where the lamp is brightest the film burns
+//   first: the burn's order is the vignette undone.
+// - The damage overlay is one grey channel in three bands: dark damage below
+//   a quarter, light damage above three quarters, grain between. It changes
+//   every film frame with the overlay's placement and is sized to the
+//   picture, not the screen. Its sides are powers of two, so it repeats by
+//   masking the texel index.
 #version 130
-uniform sampler2D T;  // gate: R aperture x vignette, G burn order
+uniform sampler2D T;  // gate: aperture x vignette
 uniform sampler2D F;  // the picture
-uniform sampler2D U;  // damage: R prints white, G prints black, B grain
+uniform sampler2D U;  // damage: dark, grain and light bands
 uniform float r;
 in vec2 gateAt, pictureAt, damageAt;  // in texels (see projector.vs)
 out vec4 colour;
@@ -32,12 +36,15 @@ const float kFilmBase = 0.05;   // the clearest black the print holds
 const float kCurveLinear = 0.15 * (1.0 - kFilmBase);
 const float kCurveSquare = 3.0 * 0.85 * (1.0 - kFilmBase);
 const float kCurveCube = 2.0 * 0.85 * (1.0 - kFilmBase);
+// The vignette falls to 1 - 1.3 x 0.3235 at the aperture's corners; undone,
+// the burn's order runs from 0 in the middle to 1 there.
+const float kBurnOrderScale = 1.0 / (1.3 * 0.3235);
 
 void main() {
   // Beside a 4:3 picture the gate's clamped read gives its black edge.
   ivec2 gateTexel = ivec2(gateAt);
   gateTexel.x = clamp(gateTexel.x, 0, textureSize(T, 0).x - 1);
-  vec2 gate = texelFetch(T, gateTexel, 0).rg;
+  float gate = texelFetch(T, gateTexel, 0).r;
 
   // Bilinear from one fetch of a neighbour-packed picture; the cell's far
   // corner is estimated from the other three, within their range.
@@ -47,21 +54,25 @@ void main() {
   float far = clamp(c.g + c.b - c.r, min(c.g, c.b), max(c.g, c.b));
   float light = mix(mix(c.r, c.g, f.x), mix(c.b, far, f.x), f.y);
 
-  vec3 damage = texelFetch(U, ivec2(floor(damageAt)) & (textureSize(U, 0) - 1), 0).rgb;
+  float damage = texelFetch(U, ivec2(floor(damageAt)) & (textureSize(U, 0) - 1), 0).r;
 
   // A gentle S-curve, printed on film base: blacks are never digital.
   // (0.85 s + 0.15 x, s the smoothstep, scaled into the base, in Horner form.)
   light = kFilmBase + light * (kCurveLinear + light * (kCurveSquare - kCurveCube * light));
-  // Grain, strongest in the mid-tones and alive in the blacks.
-  light += (damage.b * 0.22 - 0.11) * (0.45 + light);
-  light += damage.r * (1.0 - light);
-  light *= (1.0 - damage.g) * gate.x * r;
+  // Grain, +-0.11 from the middle band, strongest in the mid-tones and alive
+  // in the blacks; then scratches print white and dust blocks the light.
+  float grain = clamp(damage, 0.25, 0.75) * 0.44 - 0.22;
+  light += grain * (0.45 + light);
+  light += clamp(damage * 3.4 - 2.55, 0.0, 0.85) * (1.0 - light);
+  light *= clamp(damage * 3.6 + 0.1, 0.1, 1.0) * gate * r;
 
   // The burn: s < 0 inside the hole, 0..1 the glowing front, beyond it the
   // film scorches brown and then black. On ordinary passes (r up to 1.1)
-  // s stays below -3 and changes nothing; from r = 64.5 to 117 the hole
-  // reaches 0.74 to 0.25 of the way to the corners, ragged with the grain.
-  float s = (gate.y + damage.b * 0.1 + r * 0.0094 - 1.35) * 14.0;
+  // s stays below -3 and changes nothing (the order is at most 1); from
+  // r = 64.5 to 117 the hole reaches about 0.7 to 0.2 of the way to the corners,
+  // ragged with the grain.
+  float order = min(sqrt(max(1.0 - gate, 0.0) * kBurnOrderScale), 1.0);
+  float s = (order + grain * 0.4545 + r * 0.0094 - 1.3) * 14.0;
   light = max(min(light, 1.2 - 0.35 * s), 0.0);
   vec3 tone = vec3(1.0, 0.93, 0.80) - clamp(s, 0.0, 1.0) * vec3(0.0, 0.45, 0.7);
   // The 8-bit window clamps what is written to it.

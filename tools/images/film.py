@@ -1,15 +1,18 @@
 """The projector's film furniture: the gate mask (frame.jpg) and the four dust and
-scratch overlays (f1.png .. f4.png).
+scratch overlays (f1.png .. f4.png). Both are one grey channel: the projector reads
+each texel of them at every pixel of the screen, and a one-byte texel is the cheapest
+read a software renderer has.
 
-Gate: R = the aperture with the lamp's vignette and the dim margins (its outermost
-columns black, so the projector's edge clamp leaves black beside a 4:3 picture),
-G = where the film burns first when the lamp overheats: distance from the middle,
-0 to 1 at the aperture's corners, with a ragged front. B repeats R.
+Gate: the aperture with the lamp's vignette and the dim margins (its outermost columns
+black, so the projector's edge clamp leaves black beside a 4:3 picture). The lamp lights
+the aperture a little unevenly, in slow blotches; the projector also reads where the film
+burns first from it: the brighter the lamp, the sooner the film burns.
 
-Overlays: R = light damage (scratches printed white), G = dark damage (dust, hairs),
-both at the strength they print with; B = film grain around 0.5 (clumps of about two
-texels, a texel being a thousandth of the picture's height); black R and G = clean
-film. Every mark is drawn at all nine torus offsets so the texture tiles without seams."""
+Overlays: one value per texel in three bands (see overlay_code): below a quarter, dark
+damage (dust, hairs) at the strength it blocks light with; above three quarters, light
+damage (scratches printed white); between, film grain around one half (clumps of about
+two texels, a texel being a thousandth of the picture's height). Every mark is drawn at
+all nine torus offsets so the texture tiles without seams."""
 
 import math
 
@@ -23,6 +26,22 @@ OVERLAY = 1024           # a power of two: the projector repeats it by masking t
 OVERLAY_SS = 2            # overlays are drawn at twice the size for smooth hairlines
 LIGHT_STRENGTH = 0.85     # a full-strength scratch prints this close to white
 DARK_STRENGTH = 0.9       # and full dust blocks this much of the light
+LAMP_BLOTCHES = 0.08      # the lamp's slow unevenness over the aperture, peak to peak
+LAMP_SPECKLE = 0.03       # and its fine unevenness
+
+
+def overlay_code(light, dark, grain):
+    """One byte per texel for the three kinds of damage, as projector.fs decodes them:
+    0..63 dark damage (0.9 - 3.6 v blocks light), 64..191 grain (2 v - 0.5), 192..255 light
+    damage (3.4 v - 2.55 prints white), v being the byte over 255. The stronger of two
+    overlapping marks wins; where a mark is too faint for its band, the grain shows."""
+    light_code = np.clip(np.round((light + 2.55) / 3.4 * 255.0), 192, 255)
+    dark_code = np.clip(np.round((0.9 - dark) / 3.6 * 255.0), 0, 63)
+    grain_code = np.clip(np.round((0.25 + 0.5 * grain) * 255.0), 64, 191)
+    faint = 0.5 / 255.0 * 3.6   # half a step of the dark band; the light band's is smaller
+    code = np.where((light >= dark) & (light > faint), light_code,
+                    np.where(dark > faint, dark_code, grain_code))
+    return code.astype(np.uint8)
 
 
 # --- the gate ----------------------------------------------------------------------------
@@ -84,22 +103,17 @@ def make_frame():
     base = 0.035 + 0.015 * common.value_noise(rng, w, h, 60 * s)
     value = (a + (1.0 - a) * (base + m)) * vignette
     value = np.clip(value + rng.standard_normal((h, w)) * 0.004, 0.0, 1.0)
+    # The lamp's blotches, slow ones of +-4 % and fine ones of +-1.5 %: too faint to see
+    # under the grain, but they push the burning film's front in and out, so the hole
+    # opens ragged like burning film, not round like an iris.
+    rng_lamp = np.random.default_rng(36)
+    lamp = LAMP_BLOTCHES * (common.value_noise(rng_lamp, w, h, 70 * s) - 0.5) + \
+        LAMP_SPECKLE * (common.value_noise(rng_lamp, w, h, 16 * s) - 0.5)
+    value *= 1.0 + lamp
     gate = np.asarray(common.downsample(common.to_image(value), s), dtype=np.uint8).copy()
     gate[:, [0, -1]] = 0
-
-    # The burn field: round from the middle, its front pushed in and out by a slow
-    # ragged wobble so the hole opens like burning film, not like an iris.
-    rng_burn = np.random.default_rng(36)
-    gy, gx = np.mgrid[0:GATE_H, 0:GATE_W]
-    bx, by = (gx + 0.5) / GATE_W - 0.5, ((gy + 0.5) / GATE_H - 0.5) * 0.75
-    corner = math.sqrt(0.455 ** 2 + (0.455 * 0.75) ** 2)
-    burn = np.sqrt(bx * bx + by * by) / corner
-    burn += (common.value_noise(rng_burn, GATE_W, GATE_H, 70) - 0.5) * 0.22
-    burn += (common.value_noise(rng_burn, GATE_W, GATE_H, 16) - 0.5) * 0.07
-    burn = np.asarray(common.to_image(np.clip(burn, 0.0, 1.0)), dtype=np.uint8)
-    rgb = np.stack([gate, burn, gate], axis=-1)
-    Image.fromarray(rgb, "RGB").save(common.output_path("frame.jpg"), "JPEG",
-                                     quality=common.JPEG_QUALITY, subsampling=0, optimize=True)
+    Image.fromarray(gate, "L").save(common.output_path("frame.jpg"), "JPEG",
+                                    quality=common.JPEG_QUALITY, optimize=True)
 
 
 # --- damage overlays ------------------------------------------------------------------------
@@ -191,8 +205,8 @@ class Overlay:
         # finer steps are lost in the picture and would only make the file larger.
         grain = 0.5 + 0.16 * common.tileable_noise(self.rng, OVERLAY, 2.2, octaves=2)
         grain = np.round(np.clip(grain, 0.0, 1.0) * 31.0) / 31.0
-        rgb = np.stack([r * LIGHT_STRENGTH, g * DARK_STRENGTH, grain], axis=-1)
-        common.save_png(common.to_image(rgb), name)
+        code = overlay_code(r * LIGHT_STRENGTH, g * DARK_STRENGTH, grain)
+        Image.fromarray(code, "L").save(common.output_path(name), "PNG", optimize=True)
 
 
 def make_overlays():
