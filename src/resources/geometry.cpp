@@ -51,6 +51,12 @@ MeshLoad LoadMesh() {
     return MeshLoad::kAbandoned;
   }
 
+  // A file with no faces at all (empty, or not an OBJ file) reads as a
+  // complete mesh of nothing: the same empty stage, which stderr explains.
+  if (MeshBuffer.triangleCount == 0) {
+    std::fprintf(stderr, "%s: no triangles; the cube scenes stay empty\n", kMeshPath);
+  }
+
   gl.glGenVertexArrays(1, &MeshBuffer.vertexArray);
   gl.glBindVertexArray(MeshBuffer.vertexArray);
   gl.glGenBuffers(1, &MeshBuffer.buffer);
