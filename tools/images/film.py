@@ -103,9 +103,10 @@ def make_frame():
     base = 0.035 + 0.015 * common.value_noise(rng, w, h, 60 * s)
     value = (a + (1.0 - a) * (base + m)) * vignette
     value = np.clip(value + rng.standard_normal((h, w)) * 0.004, 0.0, 1.0)
-    # The lamp's blotches, slow ones of +-4 % and fine ones of +-1.5 %: too faint to see
-    # under the grain, but they push the burning film's front in and out, so the hole
-    # opens ragged like burning film, not round like an iris.
+    # The lamp's blotches, slow ones of +-4 % and fine ones of +-1.5 %: lost in the grain
+    # on a card, a faint still unevenness on a flat grey field, like a dusty condenser.
+    # They push the burning film's front in and out, so the hole opens ragged like
+    # burning film, not round like an iris.
     rng_lamp = np.random.default_rng(36)
     lamp = LAMP_BLOTCHES * (common.value_noise(rng_lamp, w, h, 70 * s) - 0.5) + \
         LAMP_SPECKLE * (common.value_noise(rng_lamp, w, h, 16 * s) - 0.5)
