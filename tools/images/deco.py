@@ -1,9 +1,9 @@
 """Art Deco furniture shared by the title cards and the handwriting reel: the
 double-rule border with stepped corners, corner diamonds, the fan ornaments and
-the rule-and-diamond divider.
+the rule-and-diamond divider (lying or upright) and the cartouche round a name.
 
 All sizes are given for a 1024 x 768 card and scaled by `scale`, so the same
-border fits a supersampled card or a 512 x 384 band."""
+border fits a supersampled card or the film writing's design canvas."""
 
 import math
 
