@@ -25,7 +25,8 @@ def text(words, face, size, tracking=0.0, leading=1.18, wrap=True, space_after=0
 
 
 def runs(parts, size, space_after=0.0):
-    """One centred line built from (string, face, size factor, baseline rise in ems) runs."""
+    """One centred line built from (string, face, size factor, baseline rise in ems) runs;
+    a bare number is a space of that many ems."""
     return {"kind": "runs", "parts": parts, "size": size, "space_after": space_after}
 
 
@@ -116,13 +117,21 @@ def _prepare(blocks):
 
 
 def render_card(blocks, optical_lift=14):
-    """Renders one card and returns it as an RGB image of CARD_W x CARD_H."""
+    """Renders one card from a stack of blocks and returns it as an RGB image of CARD_W x CARD_H.
+    `blocks` may also be a function that draws a free layout: it gets the lettering layer's
+    ImageDraw and the scale, and places everything itself in card pixels times the scale."""
     s = SCALE
-    canvas = Image.new("L", (CARD_W * s, CARD_H * s), 0)
-    deco.draw_border(canvas, s, fill=INK)
-    lettering = Image.new("L", canvas.size, 0)
+    lettering = Image.new("L", (CARD_W * s, CARD_H * s), 0)
     draw = ImageDraw.Draw(lettering)
-    blocks = _prepare(blocks)
+    if callable(blocks):
+        blocks(draw, s)
+    else:
+        _draw_blocks(draw, _prepare(blocks), s)
+    # A stack is centred line by line already; a free layout is centred as a whole by its ink.
+    return _finish(lettering, optical_lift, centre_across=callable(blocks))
+
+
+def _draw_blocks(draw, blocks, s):
     y = 0.0
     cx = CARD_W / 2.0
     for block in blocks:
@@ -136,13 +145,20 @@ def render_card(blocks, optical_lift=14):
             base_font = common.font(block["parts"][0][1], size)
             ascent, descent = base_font.getmetrics()
             pieces = []
-            for string, face, factor, rise in block["parts"]:
+            for part in block["parts"]:
+                if isinstance(part, (int, float)):
+                    pieces.append((None, part * size * s, 0.0))
+                    continue
+                string, face, factor, rise = part
                 f = common.font(face, size * factor * s)
                 pieces.append((string, f, rise * size * s))
-            width = sum(f.getlength(st) for st, f, _ in pieces)
+            width = sum(f if st is None else f.getlength(st) for st, f, _ in pieces)
             x = cx * s - width / 2.0
             baseline = (y + ascent) * s
             for string, f, rise in pieces:
+                if string is None:
+                    x += f
+                    continue
                 draw.text((x, baseline - rise), string, font=f, fill=INK, anchor="ls")
                 x += f.getlength(string)
             y += ascent + descent + block["space_after"]
@@ -159,11 +175,19 @@ def render_card(blocks, optical_lift=14):
             baseline += size * block["leading"]
         y += _block_metrics(block)
 
+
+def _finish(lettering, optical_lift, centre_across):
+    """Centres the lettering's ink in the border (across too if asked), reduces the card and
+    ages it."""
+    s = SCALE
+    canvas = Image.new("L", lettering.size, 0)
+    deco.draw_border(canvas, s, fill=INK)
     # Centre the ink, not the font boxes (their ascent and descent leave uneven air), a little
     # above the geometric middle, where the eye puts the centre.
     left, top, right, bottom = lettering.getbbox()
-    shift = round(((CARD_H / 2.0 - optical_lift) * s) - (top + bottom) / 2.0)
-    canvas.paste(lettering, (0, shift), lettering)
+    shift_x = round(CARD_W / 2.0 * s - (left + right) / 2.0) if centre_across else 0
+    shift_y = round(((CARD_H / 2.0 - optical_lift) * s) - (top + bottom) / 2.0)
+    canvas.paste(lettering, (shift_x, shift_y), lettering)
     card = common.downsample(canvas, s)
     return age(card)
 
@@ -192,11 +216,73 @@ def age(card, seed=1927):
 
 ELLIPSIS = "\u2026"
 
+# z <- z^2 + c as a maths typesetter sets it, all in the one maths face: italic letters from
+# the mathematical alphabet, a thick space about the relation, a medium one about the binary
+# plus, and the square at script size (70 %) raised by the face's superscript shift.
+MATH_Z, MATH_C = "\U0001D467", "\U0001D450"
+THICK, MEDIUM = 5.0 / 18.0, 4.0 / 18.0
+FORMULA = [(MATH_Z, "math", 1.0, 0.0), THICK, ("\u2190", "math", 1.0, 0.0), THICK,
+           (MATH_Z, "math", 1.0, 0.0), 0.02, ("2", "math", 0.7, 0.363), MEDIUM,
+           ("+", "math", 1.0, 0.0), MEDIUM, (MATH_C, "math", 1.0, 0.0)]
 
-def _credit(role, title):
-    return [text(role, "serif-italic", 52, wrap=False, space_after=18),
-            divider(90, space_after=26),
-            text(title, "display", 100, tracking=0.07, wrap=False)]
+
+def _write(draw, s, x, baseline, string, face, size, tracking=0.0, align="centre"):
+    """One line at a baseline, in card pixels; `align` says where x is. Returns its width."""
+    width = _line_width(string, face, size, tracking)
+    left = {"left": x, "centre": x - width / 2.0, "right": x - width}[align]
+    _draw_tracked(draw, left * s, baseline * s, string, common.font(face, size * s),
+                  tracking * size * s, INK)
+    return width
+
+
+# The three credits follow one another, so each has a layout of its own: a cut between them
+# should read as a new card, not as the same slide with other words. Positions are in card
+# pixels around the middle; the whole is then centred by its ink.
+
+def _projectionist(draw, s):
+    """A tall stack: the role, the divider, a small tracked article between rules, and the
+    name as the biggest word of the credits."""
+    cx = CARD_W / 2.0
+    _write(draw, s, cx, 292, "Programming", "serif-italic", 56)
+    deco.draw_divider(draw, cx * s, 324 * s, 110 * s, s, fill=INK)
+    article = _write(draw, s, cx, 392, "THE", "display", 46, tracking=0.4)
+    rule_y = 392 - 16
+    for side in (-1, 1):
+        near = cx + side * (article / 2.0 + 22)
+        far = near + side * 70
+        draw.rectangle([min(near, far) * s, (rule_y - 0.65) * s, max(near, far) * s,
+                        (rule_y + 0.65) * s], fill=INK)
+    _write(draw, s, cx, 522, "PROJECTIONIST", "display-bold", 128, tracking=0.05)
+
+
+def _set_painter(draw, s):
+    """Two columns about an upright divider: the role on the left, the name on the right."""
+    cx = CARD_W / 2.0 - 60
+    _write(draw, s, cx - 40, 418, "Pictures", "serif-italic", 92, align="right")
+    deco.draw_vertical_divider(draw, cx * s, 390 * s, 122 * s, s, fill=INK)
+    _write(draw, s, cx + 42, 372, "THE SET", "display", 112, tracking=0.08, align="left")
+    _write(draw, s, cx + 42, 482, "PAINTER", "display", 112, tracking=0.08, align="left")
+
+
+def _pit_orchestra(draw, s):
+    """The name framed in a cartouche, the role breaking into its top rule like a label."""
+    cx = CARD_W / 2.0
+    name_size, tracking = 94, 0.07
+    name_w = _line_width("THE PIT ORCHESTRA", "display", name_size, tracking)
+    left, right = cx - name_w / 2.0 - 42, cx + name_w / 2.0 + 42
+    top, bottom = 330, 530
+    deco.draw_cartouche(draw, left * s, top * s, right * s, bottom * s, s, fill=INK)
+    role_size = 80
+    role_w = _line_width("Music", "serif-italic", role_size, 0.0)
+    # Clear the rules where the role sits, with a diamond to close each cut end.
+    draw.rectangle([(cx - role_w / 2.0 - 30) * s, (top - 8) * s, (cx + role_w / 2.0 + 30) * s,
+                    (top + 12) * s], fill=0)
+    for side in (-1, 1):
+        x = cx + side * (role_w / 2.0 + 22)
+        deco._diamond(draw, x * s, (top + 3) * s, 4.2 * s, INK)
+    # The role's x-height straddles the rules.
+    _write(draw, s, cx, top + 20, "Music", "serif-italic", role_size)
+    _write(draw, s, cx, 472, "THE PIT ORCHESTRA", "display", name_size, tracking=tracking)
 
 
 def card_blocks():
@@ -212,9 +298,9 @@ def card_blocks():
             divider(150, space_after=30),
             text("a motion picture in sixteen frames per second", "serif-italic", 46),
         ],
-        "veldrin.jpg": _credit("Programming", "THE PROJECTIONIST"),
-        "tarn4.jpg": _credit("Pictures", "THE SET PAINTER"),
-        "mus.jpg": _credit("Music", "THE PIT ORCHESTRA"),
+        "veldrin.jpg": _projectionist,
+        "tarn4.jpg": _set_painter,
+        "mus.jpg": _pit_orchestra,
         "definition.jpg": [
             runs([("de\u00b7mo", "serif-bold", 1.0, 0.0),
                   ("  (n.)", "serif-italic", 0.56, 0.0)], 96, space_after=6),
@@ -243,12 +329,7 @@ def card_blocks():
         "tmandel.jpg": [
             text("That was the Mandelbrot set.", "serif", 60, space_after=12),
             divider(120, space_after=24),
-            runs([("z", "serif-italic", 1.0, 0.0),
-                  (" \u2190 ", "serif", 1.0, 0.0),
-                  ("z", "serif-italic", 1.0, 0.0),
-                  ("2", "serif", 0.6, 0.36),
-                  (" + ", "serif", 1.0, 0.0),
-                  ("c", "serif-italic", 1.0, 0.0)], 100),
+            runs(FORMULA, 104),
         ],
         "greets1.jpg": [
             text("Greetings", "display", 116, tracking=0.04, wrap=False, space_after=10),

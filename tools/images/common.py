@@ -21,6 +21,9 @@ FONT_FILES = {
     "serif-italic": "/usr/share/fonts/truetype/fonts-oldstandard/OldStandard-Italic.ttf",
     "serif-bold": "/usr/share/fonts/truetype/fonts-oldstandard/OldStandard-Bold.ttf",
     "edge": "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf",
+    # One face for the whole formula: its letters, arrow, plus and figures are drawn to
+    # sit together on one baseline and one maths axis.
+    "math": "/usr/share/texmf/fonts/opentype/public/lm-math/latinmodern-math.otf",
 }
 
 # Title cards are read by the projector as RGB; 4:4:4 keeps thin lettering free of blocks.

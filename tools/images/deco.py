@@ -1,9 +1,9 @@
 """Art Deco furniture shared by the title cards and the handwriting reel: the
 double-rule border with stepped corners, corner diamonds, the fan ornaments and
-the rule-and-diamond divider.
+the rule-and-diamond divider (lying or upright) and the cartouche round a name.
 
 All sizes are given for a 1024 x 768 card and scaled by `scale`, so the same
-border fits a supersampled card or a 512 x 384 band."""
+border fits a supersampled card or the film writing's design canvas."""
 
 import math
 
@@ -104,3 +104,25 @@ def draw_divider(draw, cx, cy, half_width, scale, fill=255):
     _diamond(draw, cx, cy, 7 * s, fill)
     _diamond(draw, cx - half_width - 6 * s, cy, 2.6 * s, fill)
     _diamond(draw, cx + half_width + 6 * s, cy, 2.6 * s, fill)
+
+
+def draw_vertical_divider(draw, cx, cy, half_height, scale, fill=255):
+    """The divider stood on end: a thin upright rule broken by a diamond."""
+    s = scale
+    gap = 16 * s
+    thickness = 1.3 * s
+    draw.rectangle([cx - thickness / 2, cy - half_height, cx + thickness / 2, cy - gap], fill=fill)
+    draw.rectangle([cx - thickness / 2, cy + gap, cx + thickness / 2, cy + half_height], fill=fill)
+    _diamond(draw, cx, cy, 7 * s, fill)
+    _diamond(draw, cx, cy - half_height - 6 * s, 2.6 * s, fill)
+    _diamond(draw, cx, cy + half_height + 6 * s, 2.6 * s, fill)
+
+
+def draw_cartouche(draw, left, top, right, bottom, scale, fill=255):
+    """A small frame in the border's manner, a double rule with one stair in each corner,
+    for a name that should stand in a box of its own."""
+    s = scale
+    _stroke_orthogonal(draw, _stepped_rectangle(left, top, right, bottom, 11 * s, 1), 2.2 * s, fill)
+    g = 6 * s
+    _stroke_orthogonal(draw, _stepped_rectangle(left + g, top + g, right - g, bottom - g, 11 * s, 1),
+                       1.0 * s, fill)

@@ -1,4 +1,4 @@
-"""The handwriting reel: the word "Nitrate" written with a pointed pen, one 512 x 384
+"""The handwriting reel: the word "Nitrate" written with a pointed pen, one 512 x 256
 band per film frame, 32 bands stacked top to bottom in one tall picture.
 
 The letters are our own pen paths (Catmull-Rom splines through hand-placed points),
@@ -11,10 +11,17 @@ from PIL import Image
 
 from . import cards, common, deco
 
-BAND_W, BAND_H = 512, 384
+# 32 bands of 256 rows make a picture 8192 high, which drivers that take textures of
+# 8192 on a side hold. 128 rows (a 4096-high reel) were tried: enlarged smoothly they blur
+# the crosses and hairlines at 4K, and stored as an edge ramp that the projector cuts sharp
+# they break the hairlines into beads, which are thinner than one of those rows. Texels are
+# wider than tall here; the columns cost little and keep the upright strokes crisp.
+BAND_W, BAND_H = 512, 256
 BANDS = 32
-HOLD_BANDS = 4           # the finished word stands for the last quarter second
-SCALE = 4
+# The word is whole from band 20 (3.25 s) and stands for the last 11 film frames, about
+# 0.7 s, long enough to be read before the cut.
+HOLD_BANDS = 11
+DESIGN_W, DESIGN_H = 2048, 1536   # the canvas the pen writes on, reduced to each band
 SLANT = 0.32             # italic lean of the script, x shift per unit of height
 WIDEN = 1.1              # letter spacing: the points were placed a little tight
 WET_EDGE = 0.018         # width of the soft edge behind the nib, in writing time
@@ -72,9 +79,10 @@ def _catmull_rom(points, samples_per_segment):
 
 
 def _ink_time_map(unit_px, origin):
+    # unit_px and origin are in design pixels.
     """For every supersampled pixel, the writing time (0..1) at which the pen first inks it;
     +inf where it never does."""
-    w, h = BAND_W * SCALE, BAND_H * SCALE
+    w, h = DESIGN_W, DESIGN_H
     time = np.full((h, w), np.inf)
     paths = []
     for stroke in STROKES:
@@ -99,16 +107,16 @@ def _ink_time_map(unit_px, origin):
             ends = np.minimum(along, along[-1] - along) / 0.12
             widths *= 0.55 + 0.45 * np.clip(ends, 0.0, 1.0)
         # Resample densely so the stamps overlap into a continuous line.
-        step = 0.6 / (unit_px * SCALE)
+        step = 0.6 / unit_px
         dense = np.arange(0.0, along[-1] + step, step) if along[-1] > 0 else np.array([0.0])
         xs = np.interp(dense, along, path[:, 0])
         ys = np.interp(dense, along, path[:, 1])
         ws = np.interp(dense, along, widths)
         for a, x, y, width in zip(dense, xs, ys, ws):
             t = (clock + a) / total
-            px = (origin[0] + x * unit_px) * SCALE
-            py = (origin[1] - y * unit_px) * SCALE
-            r = 0.5 * width * unit_px * SCALE
+            px = origin[0] + x * unit_px
+            py = origin[1] - y * unit_px
+            r = 0.5 * width * unit_px
             x0, x1 = int(px - r - 1), int(px + r + 2)
             y0, y1 = int(py - r - 1), int(py + r + 2)
             yy, xx = np.mgrid[y0:y1, x0:x1]
@@ -129,15 +137,16 @@ def _writing_progress(band):
 
 
 def make_filmwriting():
-    # The word, about 9 units wide at 41 px per unit, sits centred inside the band's border.
-    unit_px = 41.0
+    # The word, about 9 units wide at 164 design pixels per unit, sits centred inside the
+    # band's border.
+    unit_px = 164.0
     x_min = min(min(x * WIDEN + SLANT * y for x, y in s) for s in STROKES)
     x_max = max(max(x * WIDEN + SLANT * y for x, y in s) for s in STROKES)
-    origin = (BAND_W / 2.0 - unit_px * (x_min + x_max) / 2.0, BAND_H / 2.0 + unit_px * 0.75)
+    origin = (DESIGN_W / 2.0 - unit_px * (x_min + x_max) / 2.0, DESIGN_H / 2.0 + unit_px * 0.75)
     time = _ink_time_map(unit_px, origin)
 
-    border = Image.new("L", (BAND_W * SCALE, BAND_H * SCALE), 0)
-    deco.draw_border(border, SCALE * BAND_W / 1024.0, fill=cards.INK, fans=True)
+    border = Image.new("L", (DESIGN_W, DESIGN_H), 0)
+    deco.draw_border(border, DESIGN_W / 1024.0, fill=cards.INK, fans=True)
     border = np.asarray(border, dtype=np.float64) / 255.0
 
     reel = Image.new("RGB", (BAND_W, BAND_H * BANDS))
@@ -146,6 +155,6 @@ def make_filmwriting():
         ink = np.clip((now - time) / WET_EDGE, 0.0, 1.0)
         ink = ink * ink * (3 - 2 * ink)
         layer = np.maximum(ink * cards.INK / 255.0, border)
-        picture = common.downsample(common.to_image(layer).convert("L"), SCALE)
+        picture = common.to_image(layer).convert("L").resize((BAND_W, BAND_H), Image.LANCZOS)
         reel.paste(cards.age(picture, seed=400 + band), (0, band * BAND_H))
     common.save_packed_jpeg(reel, "filmwriting.jpg", band_height=BAND_H)
