@@ -1,7 +1,7 @@
 #!/bin/bash
 # How the scenes read through the real projector at 1920 x 1080: the star
-# tunnel changes less from one film frame to the next than the brick tunnel
-# (stars one can follow, not static), and the planes are a lit corridor with
+# tunnel changes little from one film frame to the next (stars one can
+# follow, not static), and the planes are a lit corridor with
 # no black band across the horizon. Captures are taken a little after each
 # film frame begins, so they show the frame's ordinary pass, not its first.
 #   bash scene_looks.sh BUILD_DIR SOURCE_DIR   (exit 0: every check passes)
@@ -57,9 +57,13 @@ def check(what, value, ok, wanted):
     failures += not ok
 
 
+# Stars one can follow move a little from one film frame to the next, on a
+# dark sky where the grain alone changes about a fifth of the picture's mean;
+# stars redrawn at random each film frame would change it several times
+# over. (Compared with the brick tunnel once, while its far end sparkled;
+# now that it is filtered too the two change about alike.)
 star_change, brick_change = change(stars), change(bricks)
-check("star tunnel: change between film frames", star_change, star_change < brick_change,
-      "below the brick tunnel's %.3f" % brick_change)
+check("star tunnel: change between film frames", star_change, star_change < 0.4, "below 0.4")
 print("      %-58s %.3f" % ("(brick tunnel: change between film frames)", brick_change))
 for time in planes:
     grey = picture(time)

@@ -1,6 +1,6 @@
 // How two scenes read, checked on every film frame of their sections in the
 // 160 x 120 target: the cubes never melt into the grey stage, and the
-// Mandelbrot zoom never shows one texel across a 2 x 2 group of pixels.
+// Mandelbrot zoom shows the set in detail, framed as its image frames it.
 // Start-up has already run and every texture is up (gl_main.cpp).
 #include <gtest/gtest.h>
 
@@ -105,128 +105,101 @@ TEST_F(SceneLook, CubesStandOffTheGreyStageOnEveryFilmFrame) {
   }
 }
 
-// Which texel each scene pixel of the zoom shows, found by drawing the real
-// screen program over probe images in place of the Mandelbrot picture: one
-// image per bit of the texel's column and row, each texel PROBE bright where
-// its bit is set. The program's output is linear in what it samples (below
-// its clamp), so against the all-dark and all-PROBE images a pixel's response
-// to a bit plane is the share of its samples whose texel has that bit. A pixel
-// shows one texel when every plane reads all or nothing.
-class TexelProbe {
- public:
-  static constexpr int kBits = 10;  // 1024 texels a side
-  static constexpr int kPlanes = 2 + 2 * kBits;
-  static constexpr uint8_t kProbe = 140;  // stays below the program's clamp
+// The zoom's picture as the scene shows it: red, the value at each pixel,
+// 0..255, bottom row first.
+std::vector<int> ReadRed() {
+  std::vector<uint8_t> rgba(kPixels * 4);
+  glReadPixels(0, 0, kSceneWidth, kSceneHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+  std::vector<int> red(kPixels);
+  for (int i = 0; i < kPixels; ++i) red[i] = rgba[4 * i];
+  return red;
+}
 
-  explicit TexelProbe(int frames) : response(kPlanes, std::vector<uint8_t>(frames * kPixels)) {}
-
-  // Draws `draw` for frames 0..frames-1 under every plane; restores the image.
-  template <typename Draw>
-  void Measure(int frames, Draw draw) {
-    const GLuint texture = TextureTable[kImageMandelbrot];
-    gl.glActiveTexture(GL_TEXTURE4);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    GLint width = 0, height = 0;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
-    ASSERT_EQ(width, 1 << kBits);
-    ASSERT_EQ(height, 1 << kBits);
-    std::vector<uint8_t> original(width * height * 4), plane(width * height * 4);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, original.data());
-    std::vector<uint8_t> rgba(kPixels * 4);
-    for (int p = 0; p < kPlanes; ++p) {
-      for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-          uint8_t* texel = &plane[4 * (y * width + x)];
-          const bool lit = p == 0 ? false : p == 1 ? true
-                           : p < 2 + kBits     ? (x >> (p - 2)) & 1
-                                               : (y >> (p - 2 - kBits)) & 1;
-          texel[0] = texel[1] = texel[2] = lit ? kProbe : 0;
-          texel[3] = 255;
-        }
-      }
-      gl.glActiveTexture(GL_TEXTURE4);
-      glBindTexture(GL_TEXTURE_2D, texture);
-      glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, plane.data());
-      for (int frame = 0; frame < frames; ++frame) {
-        draw(frame);
-        glReadPixels(0, 0, kSceneWidth, kSceneHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-        for (int i = 0; i < kPixels; ++i) response[p][frame * kPixels + i] = rgba[4 * i];
-      }
-    }
-    gl.glActiveTexture(GL_TEXTURE4);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, original.data());
-  }
-
-  // The texel a pixel shows alone (column + 1024 row), -1 when it mixes
-  // several, -2 when the picture hardly reaches it (bezel, the glass's rim).
-  int TexelAt(int frame, int pixel) const {
-    const int dark = response[0][frame * kPixels + pixel];
-    const int span = response[1][frame * kPixels + pixel] - dark;
-    if (span < 24) return -2;
-    int texel = 0;
-    for (int p = 2; p < kPlanes; ++p) {
-      const double share = (response[p][frame * kPixels + pixel] - dark) / static_cast<double>(span);
-      // One sample in nine or fewer already counts as a mix.
-      if (share > 0.05 && share < 0.95) return -1;
-      if (share >= 0.5) texel |= 1 << (p - 2);
-    }
-    return texel;
-  }
-
-  // 2 x 2 groups of pixels (at every position) that all show the same texel.
-  int SingleTexelBlocks(int frame) const {
-    int blocks = 0;
-    for (int y = 0; y + 1 < kSceneHeight; ++y) {
-      for (int x = 0; x + 1 < kSceneWidth; ++x) {
-        const int texel = TexelAt(frame, y * kSceneWidth + x);
-        if (texel < 0) continue;
-        if (TexelAt(frame, y * kSceneWidth + x + 1) == texel &&
-            TexelAt(frame, (y + 1) * kSceneWidth + x) == texel &&
-            TexelAt(frame, (y + 1) * kSceneWidth + x + 1) == texel) {
-          ++blocks;
-        }
-      }
-    }
-    return blocks;
-  }
-
-  int PicturePixels(int frame) const {
-    int count = 0;
-    for (int i = 0; i < kPixels; ++i) count += TexelAt(frame, i) != -2;
-    return count;
-  }
-
- private:
-  std::vector<std::vector<uint8_t>> response;  // [plane][frame * kPixels + pixel], red
-};
-
-TEST_F(SceneLook, MandelbrotZoomNeverShowsOneTexelAcrossFourPixels) {
-  // Every film frame of section 22, as the director passes its progress, and
-  // last a control four times deeper than the zoom goes, where the image
-  // must run out of texels: it shows that the probe finds blocks at all.
+// Every film frame of section 22, as the director passes its progress,
+// shows the set in detail: its tones spread over many levels (smooth
+// shading, not a dark and a bright tone with soft edges) and it is never
+// mostly dark, the last frame before the card that names the set included.
+TEST_F(SceneLook, MandelbrotZoomShowsDetailOnEveryFilmFrame) {
   constexpr int kFrames = 5 * kFilmFramesPerSecond;
-  TexelProbe probe(kFrames + 1);
-  probe.Measure(kFrames + 1, [](int frame) {
-    if (frame < kFrames) {
-      ScreenEffect(static_cast<double>(frame) / kFrames);
-      return;
-    }
-    ScreenEffect(0.999);
-    gl.glUniform2f(UniformLocation(kProgramScreen, "ts"), 0.02f, 0.02f);
-    DrawFullscreenQuad();
-  });
-  int worst = 0;
+  constexpr int kLevels = 16;  // of 16 values each
+  int fewestLevels = kLevels;
+  double darkest = 0.0;
   for (int frame = 0; frame < kFrames; ++frame) {
-    const int blocks = probe.SingleTexelBlocks(frame);
-    worst = std::max(worst, blocks);
-    EXPECT_EQ(blocks, 0) << "film frame " << frame << " of the zoom";
-    EXPECT_GT(probe.PicturePixels(frame), kPixels / 2) << "film frame " << frame;
+    ScreenEffect(static_cast<double>(frame) / kFrames);
+    const std::vector<int> red = ReadRed();
+    // The middle of the glass, clear of the bezel and the rounded corners.
+    int share[kLevels] = {}, counted = 0, dark = 0;
+    for (int y = 16; y < kSceneHeight - 16; ++y) {
+      for (int x = 24; x < kSceneWidth - 24; ++x) {
+        const int value = red[y * kSceneWidth + x];
+        ++share[value / 16];
+        dark += value < 40;
+        ++counted;
+      }
+    }
+    // Levels that hold at least 2 % of the glass each.
+    int levels = 0;
+    for (int count : share) levels += count * 50 >= counted;
+    const double darkShare = static_cast<double>(dark) / counted;
+    fewestLevels = std::min(fewestLevels, levels);
+    darkest = std::max(darkest, darkShare);
+    EXPECT_GE(levels, 6) << "film frame " << frame << " of the zoom";
+    EXPECT_LT(darkShare, 0.25) << "film frame " << frame << " of the zoom is mostly dark";
   }
-  const int control = probe.SingleTexelBlocks(kFrames);
-  std::printf("  single-texel 2 x 2 blocks: %d at worst in the zoom, %d in the deeper control\n",
-              worst, control);
-  EXPECT_GT(control, 100);
+  std::printf("  zoom: at least %d levels of 16 on a film frame, at most %.0f %% of it dark\n",
+              fewestLevels, 100.0 * darkest);
+}
+
+// The set is placed as the Mandelbrot image places it (c = 0.365 + (v -
+// 0.75) 3.25 + (0.335 + (u - 0.5) 3.25) i at texture coordinate (u, v), v
+// down the image), so the zoom keeps the image's framing and its end point.
+// With the view shrunk to a point, the glass's middle shows the set at tb:
+// points inside give the one tone of a settled orbit at zero, points that
+// escape a clearly different one. A swapped or mirrored axis, or another
+// scale, puts some inside probe outside or the other way round.
+TEST_F(SceneLook, MandelbrotFramingFollowsTheImagesTextureSpace) {
+  struct Probe {
+    double re, im;
+    bool inside;
+  };
+  // Orbits that settle on zero: the centres of the cardioid and of the
+  // period-2 bulb. Escapes at various speeds, on all sides of the set.
+  const Probe probes[] = {{0.0, 0.0, true},   {-1.0, 0.0, true}, {0.55, 0.0, false},
+                          {-2.2, 0.0, false}, {0.0, 1.3, false}, {0.0, -1.3, false},
+                          {0.5, 0.6, false},  {-0.9, 0.6, false}};
+  const auto escapes = [](double re, double im) {
+    double x = 0.0, y = 0.0;
+    for (int i = 0; i < 1000; ++i) {
+      const double next = x * x - y * y + re;
+      y = 2.0 * x * y + im;
+      x = next;
+      if (x * x + y * y > 4.0) return true;
+    }
+    return false;
+  };
+  const GLint scale = UniformLocation(kProgramScreen, "ts");
+  const GLint offset = UniformLocation(kProgramScreen, "tb");
+  const int middle = (kSceneHeight / 2) * kSceneWidth + kSceneWidth / 2;
+  int insideTone = -1;
+  std::vector<int> outsideTones;
+  for (const Probe& probe : probes) {
+    ASSERT_EQ(escapes(probe.re, probe.im), !probe.inside) << probe.re << " + " << probe.im << "i";
+    ScreenEffect(0.0);
+    gl.glUniform2f(scale, 1e-6f, 1e-6f);
+    gl.glUniform2f(offset, static_cast<float>(0.5 + (probe.im - 0.335) / 3.25),
+                   static_cast<float>(0.75 + (probe.re - 0.365) / 3.25));
+    DrawFullscreenQuad();
+    const int tone = ReadRed()[middle];
+    if (probe.inside) {
+      if (insideTone < 0) insideTone = tone;
+      EXPECT_NEAR(tone, insideTone, 3) << "inside at " << probe.re << " + " << probe.im << "i";
+    } else {
+      outsideTones.push_back(tone);
+    }
+  }
+  for (size_t i = 0; i < outsideTones.size(); ++i) {
+    EXPECT_GE(std::abs(outsideTones[i] - insideTone), 12)
+        << "outside probe " << i << " looks like the inside (" << insideTone << ")";
+  }
 }
 }  // namespace
