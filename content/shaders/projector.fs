@@ -15,7 +15,7 @@
 //   neighbour, B the one below, so one fetch gives three corners of a
 //   bilinear cell and the picture stays smooth however far it is enlarged.
 //   The cards and the film writing are made so; the scenes write their own
-//   neighbours' values (and the diagonal's in A, unused here) when they draw.
+//   neighbours' values when they draw, and the diagonal's in alpha.
 // - The gate is one grey channel: the aperture with the lamp's vignette and
 //   slow blotches (black in its outermost columns, so the clamped read is
 //   black beside a 4:3 picture). Where the lamp is brightest the film burns
@@ -64,12 +64,16 @@ void main() {
   gateTexel.x = clamp(gateTexel.x, 0, textureSize(T, 0).x - 1);
   float gate = texelFetch(T, gateTexel, 0).r;
 
-  // Bilinear from one fetch of a neighbour-packed picture; the cell's far
-  // corner is estimated from the other three, within their range.
+  // Bilinear from one fetch of a neighbour-packed picture. A scene (the
+  // 160 x 120 target) writes the cell's far corner into alpha; a card has no
+  // alpha to give, and the white and grey clears leave 0 there, so for those
+  // the far corner is estimated from the other three, within their range.
+  ivec2 size = textureSize(F, 0);
   vec2 cell = floor(pictureAt);
   vec2 f = pictureAt - cell;
-  vec3 c = texelFetch(F, clamp(ivec2(cell), ivec2(0), textureSize(F, 0) - 1), 0).rgb;
-  float far = clamp(c.g + c.b - c.r, min(c.g, c.b), max(c.g, c.b));
+  vec4 c = texelFetch(F, clamp(ivec2(cell), ivec2(0), size - 1), 0);
+  float packedFar = step(float(size.x), 160.0) * step(1.0 / 512.0, c.a);
+  float far = mix(clamp(c.g + c.b - c.r, min(c.g, c.b), max(c.g, c.b)), c.a, packedFar);
   float light = mix(mix(c.r, c.g, f.x), mix(c.b, far, f.x), f.y);
 
   float damage = texelFetch(U, ivec2(floor(damageAt)) & (textureSize(U, 0) - 1), 0).r;

@@ -299,22 +299,6 @@ const TimedScene kScenes[] = {
     {"white scene", 130.0, [] { WhiteSceneEffect(); }},
 };
 
-// The projector reads a picture's green and blue as the texel's neighbours
-// (cards are packed that way), so a scene must print grey: a coloured pixel
-// would smear into its neighbours on the screen.
-TEST_F(SceneEffect, EveryScenePrintsGrey) {
-  for (const TimedScene& scene : kScenes) {
-    DemoTime = scene.time;
-    scene.render();
-    const std::vector<uint8_t> pixels = ReadColour();
-    int coloured = 0;
-    for (size_t i = 0; i < pixels.size(); i += 4) {
-      coloured += pixels[i] != pixels[i + 1] || pixels[i] != pixels[i + 2];
-    }
-    EXPECT_EQ(coloured, 0) << scene.name;
-  }
-}
-
 TEST_F(SceneEffect, EachSceneRendersWellWithinAFilmFrame) {
   constexpr int kRenders = 20;
   for (const TimedScene& scene : kScenes) {
