@@ -1,0 +1,328 @@
+// How the two cube scenes read, checked against the real shaders on every
+// film frame of their sections: neighbouring faces never share a tone, the
+// cube stands off the grey stage, and the packed values the projector reads
+// are anti-aliased, cover the outline and agree from pixel to pixel. Where
+// each face lies on the screen comes from the uploaded mesh and
+// CubeTransform on the CPU, independently of the shaders' own ray-casting.
+// Start-up has already run and every texture is up (gl_main.cpp).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "common/gl_entry_points.h"
+#include "common/show_state.h"
+#include "demo/effects.h"
+#include "demo/scene_maths.h"
+#include "platform/platform.h"
+#include "resources/geometry.h"
+
+namespace {
+constexpr int kFilmFramesPerSecond = 16;
+constexpr int kSectionFrames = 5 * kFilmFramesPerSecond;
+constexpr float kStageGrey = 128.0f;  // the 0.5 clear in 8 bits
+
+struct Section {
+  const char* name;
+  int firstSecond;
+  void (*render)();
+};
+const Section kSections[] = {{"cube", 69, CubeEffect}, {"textured cube", 79, TexturedCubeEffect}};
+
+struct Point {
+  double x, y;
+};
+struct Vertex {
+  double x, y, z;
+};
+
+// One flat face of the mesh: its triangles as uploaded (counter-clockwise
+// outside) and its distinct corners.
+struct Face {
+  std::vector<Vertex> triangles;  // 3 per triangle
+  std::vector<Vertex> corners;
+};
+
+bool Same(const Vertex& a, const Vertex& b) {
+  return std::abs(a.x - b.x) + std::abs(a.y - b.y) + std::abs(a.z - b.z) < 1e-5;
+}
+
+// The uploaded mesh, triangles grouped into faces by their normal.
+std::vector<Face> MeshFaces() {
+  using GetBufferSubData = void (*)(GLenum, GLintptr, GLsizeiptr, void*);
+  const auto getBufferSubData =
+      reinterpret_cast<GetBufferSubData>(PlatformGlProcAddress("glGetBufferSubData"));
+  std::vector<float> data(18 * MeshBuffer.triangleCount);
+  gl.glBindBuffer(GL_ARRAY_BUFFER, MeshBuffer.buffer);
+  getBufferSubData(GL_ARRAY_BUFFER, 0, data.size() * sizeof(float), data.data());
+  std::vector<Face> faces;
+  std::vector<Vertex> normals;
+  for (int t = 0; t < MeshBuffer.triangleCount; ++t) {
+    const float* at = &data[18 * t];
+    const Vertex normal{at[3], at[4], at[5]};
+    size_t face = 0;
+    while (face < normals.size() && !Same(normals[face], normal)) ++face;
+    if (face == normals.size()) {
+      normals.push_back(normal);
+      faces.emplace_back();
+    }
+    for (int corner = 0; corner < 3; ++corner) {
+      const Vertex v{at[6 * corner], at[6 * corner + 1], at[6 * corner + 2]};
+      faces[face].triangles.push_back(v);
+      bool known = false;
+      for (const Vertex& c : faces[face].corners) known = known || Same(c, v);
+      if (!known) faces[face].corners.push_back(v);
+    }
+  }
+  return faces;
+}
+
+// Faces sharing an edge (two corners).
+std::vector<std::pair<int, int>> AdjacentFaces(const std::vector<Face>& faces) {
+  std::vector<std::pair<int, int>> pairs;
+  for (size_t a = 0; a < faces.size(); ++a) {
+    for (size_t b = a + 1; b < faces.size(); ++b) {
+      int shared = 0;
+      for (const Vertex& p : faces[a].corners) {
+        for (const Vertex& q : faces[b].corners) shared += Same(p, q);
+      }
+      if (shared >= 2) pairs.emplace_back(a, b);
+    }
+  }
+  return pairs;
+}
+
+// A convex outline in window pixels (y up, as GL's rows), counter-clockwise.
+struct Outline {
+  std::vector<Point> points;
+
+  // Distance from q to the outline, positive inside.
+  double Inside(Point q) const {
+    double inside = 1e30;
+    for (size_t i = 0; i < points.size(); ++i) {
+      const Point a = points[i], b = points[(i + 1) % points.size()];
+      const double ex = b.x - a.x, ey = b.y - a.y, length = std::hypot(ex, ey);
+      inside = std::min(inside, (ex * (q.y - a.y) - ey * (q.x - a.x)) / length);
+    }
+    return inside;
+  }
+};
+
+Outline ConvexHull(std::vector<Point> points) {
+  std::sort(points.begin(), points.end(),
+            [](Point a, Point b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
+  auto turn = [](Point o, Point a, Point b) {
+    return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
+  };
+  std::vector<Point> hull(2 * points.size());
+  size_t k = 0;
+  for (size_t i = 0; i < points.size(); ++i) {
+    while (k >= 2 && turn(hull[k - 2], hull[k - 1], points[i]) <= 1e-12) --k;
+    hull[k++] = points[i];
+  }
+  for (size_t i = points.size() - 1, lower = k + 1; i-- > 0;) {
+    while (k >= lower && turn(hull[k - 2], hull[k - 1], points[i]) <= 1e-12) --k;
+    hull[k++] = points[i];
+  }
+  hull.resize(k - 1);
+  return {hull};
+}
+
+// The cube as the screen shows it at one time and size: every face turned
+// to the eye with its outline and window depth, and the whole silhouette.
+struct CubeView {
+  struct Visible {
+    int face;
+    Outline outline;
+    std::vector<Vertex> triangles;  // window x, y and depth
+  };
+  std::vector<Visible> faces;
+  Outline silhouette;
+
+  CubeView(const std::vector<Face>& mesh, double time, int width, int height) {
+    const CubeTransformMatrices matrices = CubeTransform(time);
+    const float* m = matrices.m;
+    auto project = [&](const Vertex& v) {
+      double clip[4];
+      for (int r = 0; r < 4; ++r) clip[r] = m[r] * v.x + m[4 + r] * v.y + m[8 + r] * v.z + m[12 + r];
+      return Vertex{(clip[0] / clip[3] + 1.0) * 0.5 * width, (clip[1] / clip[3] + 1.0) * 0.5 * height,
+                    (clip[2] / clip[3] + 1.0) * 0.5};
+    };
+    std::vector<Point> all;
+    for (size_t f = 0; f < mesh.size(); ++f) {
+      Visible visible{static_cast<int>(f), {}, {}};
+      for (const Vertex& v : mesh[f].triangles) visible.triangles.push_back(project(v));
+      const Vertex &a = visible.triangles[0], &b = visible.triangles[1], &c = visible.triangles[2];
+      std::vector<Point> corners;
+      for (const Vertex& v : mesh[f].corners) {
+        const Vertex p = project(v);
+        corners.push_back({p.x, p.y});
+        all.push_back({p.x, p.y});
+      }
+      if ((b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x) <= 0.0) continue;  // turned away
+      visible.outline = ConvexHull(corners);
+      faces.push_back(visible);
+    }
+    silhouette = ConvexHull(all);
+  }
+
+  // The visible face at q (or -1) and how far inside its outline q lies.
+  int FaceAt(Point q, double* inside) const {
+    int best = -1;
+    *inside = -1e30;
+    for (size_t i = 0; i < faces.size(); ++i) {
+      const double d = faces[i].outline.Inside(q);
+      if (d > *inside) {
+        *inside = d;
+        best = static_cast<int>(i);
+      }
+    }
+    return *inside > 0.0 ? best : -1;
+  }
+
+  // The window depth of visible face i at q, from its triangle there.
+  double DepthAt(int i, Point q) const {
+    const std::vector<Vertex>& t = faces[i].triangles;
+    for (size_t k = 0; k + 2 < t.size(); k += 3) {
+      const Vertex &a = t[k], &b = t[k + 1], &c = t[k + 2];
+      const double area = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
+      const double wb = ((q.x - a.x) * (c.y - a.y) - (q.y - a.y) * (c.x - a.x)) / area;
+      const double wc = ((b.x - a.x) * (q.y - a.y) - (b.y - a.y) * (q.x - a.x)) / area;
+      if (wb >= -1e-9 && wc >= -1e-9 && wb + wc <= 1.0 + 1e-9) {
+        return a.z + wb * (b.z - a.z) + wc * (c.z - a.z);
+      }
+    }
+    return NAN;
+  }
+};
+
+// Each test draws as the director does, into the scene target or a larger
+// target of the same 4:3 shape, and hands the window back afterwards.
+class CubeLook : public testing::Test {
+ protected:
+  void SetUp() override {
+    savedTime = DemoTime;
+    mesh = MeshFaces();
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    Bind(SceneTarget.framebuffer, kSceneWidth, kSceneHeight);
+  }
+
+  void TearDown() override {
+    gl.glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glViewport(0, 0, WindowWidth, WindowHeight);
+    if (bigTarget != 0) {
+      gl.glDeleteFramebuffers(1, &bigTarget);
+      glDeleteTextures(2, bigTextures);
+    }
+    DemoTime = savedTime;
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+  }
+
+  void Bind(GLuint framebuffer, int w, int h) {
+    gl.glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glViewport(0, 0, w, h);
+    width = w;
+    height = h;
+  }
+
+  // A colour and depth target `scale` times the scene target's size.
+  void BindLarger(int scale) {
+    const int w = kSceneWidth * scale, h = kSceneHeight * scale;
+    glGenTextures(2, bigTextures);
+    glBindTexture(GL_TEXTURE_2D, bigTextures[0]);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glBindTexture(GL_TEXTURE_2D, bigTextures[1]);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT24, w, h, 0, GL_DEPTH_COMPONENT, GL_FLOAT,
+                 nullptr);
+    gl.glGenFramebuffers(1, &bigTarget);
+    gl.glBindFramebuffer(GL_FRAMEBUFFER, bigTarget);
+    gl.glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, bigTextures[0], 0);
+    gl.glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, bigTextures[1], 0);
+    ASSERT_EQ(gl.glCheckFramebufferStatus(GL_FRAMEBUFFER),
+              static_cast<GLenum>(GL_FRAMEBUFFER_COMPLETE));
+    Bind(bigTarget, w, h);
+  }
+
+  // RGBA bytes and depth of the bound target, bottom row first.
+  void Read() {
+    rgba.assign(width * height * 4, 0);
+    depth.assign(width * height, 0.0f);
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    glReadPixels(0, 0, width, height, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+  }
+  int Channel(int x, int y, int c) const { return rgba[4 * (y * width + x) + c]; }
+
+  std::vector<Face> mesh;
+  std::vector<uint8_t> rgba;
+  std::vector<float> depth;
+  int width = 0, height = 0;
+  GLuint bigTarget = 0, bigTextures[2] = {0, 0};
+  double savedTime = 0.0;
+};
+
+// Every pair of neighbouring faces that both face the eye (main faces,
+// bevels and corner triangles) differs by at least 8 % of white, on every
+// film frame of both sections. A face's tone is the median of the pixels
+// well inside it, drawn four times larger than the scene target so that
+// even a bevel seen at a slant has pixels to measure; the shaders draw the
+// same picture at any size.
+TEST_F(CubeLook, NeighbouringFacesDifferOnEveryFilmFrame) {
+  constexpr int kScale = 4;
+  ASSERT_EQ(mesh.size(), 26u) << "6 faces, 12 bevels, 8 corners";
+  const std::vector<std::pair<int, int>> adjacent = AdjacentFaces(mesh);
+  ASSERT_EQ(adjacent.size(), 48u) << "each bevel meets two faces and two corners";
+  BindLarger(kScale);
+  for (const Section& section : kSections) {
+    double smallest = 255.0;
+    int pairsMeasured = 0, pairsTooThin = 0;
+    for (int frame = 0; frame < kSectionFrames; ++frame) {
+      DemoTime = section.firstSecond + static_cast<double>(frame) / kFilmFramesPerSecond;
+      section.render();
+      Read();
+      const CubeView view(mesh, DemoTime, width, height);
+      std::vector<double> tone(mesh.size(), -1.0);
+      std::vector<bool> visible(mesh.size(), false);
+      for (size_t i = 0; i < view.faces.size(); ++i) {
+        const CubeView::Visible& face = view.faces[i];
+        visible[face.face] = true;
+        double x0 = 1e30, x1 = -1e30, y0 = 1e30, y1 = -1e30;
+        for (const Point& p : face.outline.points) {
+          x0 = std::min(x0, p.x), x1 = std::max(x1, p.x), y0 = std::min(y0, p.y), y1 = std::max(y1, p.y);
+        }
+        std::vector<int> values;
+        for (int y = std::max(0, static_cast<int>(y0)); y < std::min(height, static_cast<int>(y1) + 1); ++y) {
+          for (int x = std::max(0, static_cast<int>(x0)); x < std::min(width, static_cast<int>(x1) + 1); ++x) {
+            // A pixel's own value reaches 0.375 pixels around its centre.
+            if (face.outline.Inside({x + 0.5, y + 0.5}) >= 1.0) values.push_back(Channel(x, y, 0));
+          }
+        }
+        if (values.size() < 8) continue;
+        std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+        tone[face.face] = values[values.size() / 2];
+      }
+      int measuredThisFrame = 0;
+      for (const auto& [a, b] : adjacent) {
+        if (!visible[a] || !visible[b]) continue;
+        if (tone[a] < 0.0 || tone[b] < 0.0) {
+          ++pairsTooThin;
+          continue;
+        }
+        ++pairsMeasured;
+        ++measuredThisFrame;
+        const double difference = std::abs(tone[a] - tone[b]);
+        smallest = std::min(smallest, difference);
+        EXPECT_GE(difference, 0.08 * 255.0) << section.name << " at " << DemoTime << ": faces " << a
+                                             << " and " << b << " at " << tone[a] << " and " << tone[b];
+      }
+      // A cube at any angle shows at least one main face with its four bevels.
+      EXPECT_GE(measuredThisFrame, 4) << section.name << " at " << DemoTime;
+    }
+    std::printf("  %-13s neighbouring faces differ by %.1f %% of white at least (%d pairs measured, "
+                "%d too thin to measure)\n",
+                section.name, smallest / 2.55, pairsMeasured, pairsTooThin);
+  }
+}
+}  // namespace
