@@ -13,9 +13,14 @@ noperspective in vec3 rayDir;
 flat in vec3 eye;
 flat in vec4 eyeSlab[3], tonePos[3], toneNeg[3];
 flat in vec4 lastSlab;
+uniform mat4 nm;
 out vec4 colour;
 
 const float kStage = 0.5;
+// The key light's fall-off across the picture, brighter towards its side
+// (upper left on the screen, eye -x and -y): at most this much either way.
+const vec2 kFallOff = vec2(0.015, 0.03);  // shadowed, lit
+const vec2 kKeySide = vec2(-0.9, -1.1);
 // Slab half-widths: main faces 0.95, bevels 1.78, corners 2.61 (the mesh's
 // half-size and chamfer, tools/make_mesh.py), in the vertex stage's order.
 const vec4 kHalf0 = vec4(0.95, 0.95, 0.95, 2.61);
@@ -28,6 +33,7 @@ const float kDepthScale = 1.0020020, kDepthOffset = 0.20020020;
 vec4 lowSide0, highSide0, lowSide1, highSide1, lowSide2, highSide2;
 float lowSide3, highSide3;
 vec3 stepX, stepY;
+float fallOff;  // -1..1 across the picture
 
 // The scene's grey along the ray through `at` (pixels from this fragment's
 // centre); `distance` is how far in front of the eye it meets the cube, or
@@ -63,6 +69,7 @@ float Trace(vec2 at, out float distance) {
   float tone = (dot(hit0, side0) + dot(hit1, side1) + dot(hit2, side2) + hit3 * side3) /
                (dot(hit0 + hit1 + hit2, vec4(1.0)) + hit3);
   bool hit = enter < leave;
+  tone += fallOff * (tone > kStage ? kFallOff.y : kFallOff.x);
   distance = hit ? enter : 1e30;
   return hit ? tone : kStage;
 }
@@ -88,6 +95,8 @@ void main() {
   highSide3 = kHalf3 - lastSlab.x;
   stepX = dFdx(rayDir);
   stepY = dFdy(rayDir);
+  // The eye-space ray is (x, y, -1): where this pixel lies in the picture.
+  fallOff = clamp(dot((mat3(nm) * rayDir).xy, kKeySide), -1.0, 1.0);
 
   float distance, unused;
   colour = vec4(Value(vec2(0.0), distance), Value(vec2(1.0, 0.0), unused),

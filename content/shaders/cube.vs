@@ -39,7 +39,10 @@ const vec2 kLens = vec2(0.75, 1.0);
 // faces turned from it within kShadowTones, so no face comes near the stage.
 // A bevel is always at least kEdgeStep brighter than every face it joins:
 // the edges catch the light and no two neighbouring faces share a tone.
-const vec2 kLitTones = vec2(0.70, 0.88), kShadowTones = vec2(0.05, 0.26);
+// The fragment shaders add a gentle fall-off of the key light across the
+// picture, up to 0.03 on lit faces and 0.015 on shadowed ones, alike on both
+// sides of every edge; the bands leave room for it.
+const vec2 kLitTones = vec2(0.66, 0.86), kShadowTones = vec2(0.05, 0.24);
 const float kEdgeStep = 0.12;
 
 mat3 normalToEye, objectToEye;

@@ -12,12 +12,18 @@ noperspective in vec3 rayDir;
 flat in vec3 eye;
 flat in vec4 eyeSlab[3], tonePos[3], toneNeg[3];
 flat in vec4 lastSlab;
+uniform mat4 nm;
 out vec4 colour;
 
 const float kStage = 0.5;
+// The key light's fall-off across the picture, brighter towards its side
+// (upper left on the screen, eye -x and -y): at most this much either way.
+const vec2 kFallOff = vec2(0.015, 0.03);  // shadowed, lit
+const vec2 kKeySide = vec2(-0.9, -1.1);
 // Tone bands (see cube.vs): a brick may darken or lighten its face's tone
-// only within the band, so mortar and shadow lines never reach the stage.
-const vec2 kLitBand = vec2(0.62, 1.0), kShadowBand = vec2(0.0, 0.38);
+// only within the band, so mortar and shadow lines never come within 12 % of
+// white of the stage, after rounding to 8 bits.
+const vec2 kLitBand = vec2(0.625, 1.0), kShadowBand = vec2(0.0, 0.375);
 // The image's clay and mortar, about 0.08 to 0.76 of white, spread to 0..1,
 // with its median at kBrickMiddle; lit faces show more of it than shadowed.
 const float kClay = 0.08, kClaySpan = 0.68, kBrickMiddle = 0.46;
@@ -47,6 +53,7 @@ float Brick(vec2 across) {
 vec4 lowSide0, highSide0, lowSide1, highSide1, lowSide2, highSide2;
 float lowSide3, highSide3;
 vec3 stepX, stepY;
+float fallOff;  // -1..1 across the picture
 
 // The scene's grey along the ray through `at` (pixels from this fragment's
 // centre); `distance` is how far in front of the eye it meets the cube, or
@@ -86,6 +93,7 @@ float Trace(vec2 at, out float distance) {
   vec3 surface = eye + enter * d;
   vec2 across = hit0.x * surface.zy + hit0.y * surface.xz + hit0.z * surface.xy;
   float lit = step(kStage, tone);
+  tone += fallOff * mix(kFallOff.x, kFallOff.y, lit);
   float bricked = clamp(tone + mix(kBrickContrast.x, kBrickContrast.y, lit) *
                                    (Brick(across) - kBrickMiddle),
                         mix(kShadowBand.x, kLitBand.x, lit), mix(kShadowBand.y, kLitBand.y, lit));
@@ -116,6 +124,8 @@ void main() {
   highSide3 = kHalf3 - lastSlab.x;
   stepX = dFdx(rayDir);
   stepY = dFdy(rayDir);
+  // The eye-space ray is (x, y, -1): where this pixel lies in the picture.
+  fallOff = clamp(dot((mat3(nm) * rayDir).xy, kKeySide), -1.0, 1.0);
 
   float distance, unused;
   colour = vec4(Value(vec2(0.0), distance), Value(vec2(1.0, 0.0), unused),

@@ -109,6 +109,39 @@ struct Outline {
     }
     return inside;
   }
+
+  // The inward unit normal of the edge nearest to q.
+  Point InwardNormal(Point q) const {
+    double nearest = 1e30;
+    Point normal{0.0, 0.0};
+    for (size_t i = 0; i < points.size(); ++i) {
+      const Point a = points[i], b = points[(i + 1) % points.size()];
+      const double ex = b.x - a.x, ey = b.y - a.y, length = std::hypot(ex, ey);
+      const double d = std::abs((ex * (q.y - a.y) - ey * (q.x - a.x)) / length);
+      if (d < nearest) nearest = d, normal = {-ey / length, ex / length};
+    }
+    return normal;
+  }
+
+  // Whether the outline overlaps the square [x0, x1] x [y0, y1]: no edge of
+  // either separates them.
+  bool Overlaps(double x0, double y0, double x1, double y1) const {
+    double px0 = 1e30, px1 = -1e30, py0 = 1e30, py1 = -1e30;
+    for (const Point& p : points) {
+      px0 = std::min(px0, p.x), px1 = std::max(px1, p.x), py0 = std::min(py0, p.y), py1 = std::max(py1, p.y);
+    }
+    if (px1 < x0 || px0 > x1 || py1 < y0 || py0 > y1) return false;
+    const Point square[4] = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
+    for (size_t i = 0; i < points.size(); ++i) {
+      const Point a = points[i], b = points[(i + 1) % points.size()];
+      bool allOutside = true;
+      for (const Point& c : square) {
+        allOutside = allOutside && (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x) < 0.0;
+      }
+      if (allOutside) return false;
+    }
+    return true;
+  }
 };
 
 Outline ConvexHull(std::vector<Point> points) {
@@ -323,6 +356,145 @@ TEST_F(CubeLook, NeighbouringFacesDifferOnEveryFilmFrame) {
     std::printf("  %-13s neighbouring faces differ by %.1f %% of white at least (%d pairs measured, "
                 "%d too thin to measure)\n",
                 section.name, smallest / 2.55, pairsMeasured, pairsTooThin);
+  }
+}
+
+// Every pixel whose own value lies wholly on one face of the cube (its
+// samples reach 0.375 pixels around the centre) differs from the stage's
+// grey by at least 12 % of white, at the start and the middle of every film
+// frame, in the scene target itself. Pixels on an edge are blends by design:
+// of cube and stage on the silhouette (the next test checks that they are),
+// of a lit and a shadowed face inside it.
+TEST_F(CubeLook, CubesStandOffTheGreyStageOnEveryFilmFrame) {
+  constexpr int kPixels = kSceneWidth * kSceneHeight;
+  for (const Section& section : kSections) {
+    double closest = 255.0;
+    int fewestCubePixels = kPixels;
+    for (int frame = 0; frame < kSectionFrames; ++frame) {
+      for (double within : {0.0, 0.5}) {
+        DemoTime = section.firstSecond + (frame + within) / kFilmFramesPerSecond;
+        section.render();
+        Read();
+        const CubeView view(mesh, DemoTime, width, height);
+        int cubePixels = 0;
+        for (int y = 0; y < height; ++y) {
+          for (int x = 0; x < width; ++x) {
+            if (depth[y * width + x] >= 1.0f) {
+              ASSERT_EQ(Channel(x, y, 0), kStageGrey) << "the stage is one grey";
+              continue;
+            }
+            double inside = 0.0;
+            if (view.FaceAt({x + 0.5, y + 0.5}, &inside) < 0 || inside < 0.75) continue;
+            ++cubePixels;
+            const double difference = std::abs(Channel(x, y, 0) - kStageGrey);
+            closest = std::min(closest, difference);
+            EXPECT_GE(difference, 0.12 * 255.0) << section.name << " at " << DemoTime << ", pixel "
+                                                 << x << ", " << y << ": " << Channel(x, y, 0);
+          }
+        }
+        fewestCubePixels = std::min(fewestCubePixels, cubePixels);
+      }
+    }
+    std::printf("  %-13s closest to the stage: %.1f %% of white; smallest cube: %d pixels\n",
+                section.name, closest / 2.55, fewestCubePixels);
+    EXPECT_GT(fewestCubePixels, kPixels / 20) << section.name << " is a presence on the stage";
+  }
+}
+
+// What the projector reads, on every film frame in the scene target:
+// - every pixel that any of its four values' rays can reach the cube from
+//   got a fragment, so no neighbour of the cube is left saying "stage";
+// - green, blue and alpha repeat the red of the pixel to the right, above
+//   and diagonally, so the enlarged picture has no seams;
+// - a pixel the silhouette cuts near its middle is a blend of cube and stage;
+// - depth is the cube's own surface where a pixel sees it, and between 0
+//   and 1 anywhere the cube drew.
+TEST_F(CubeLook, PackedValuesCoverTheOutlineAndAgreeWithTheirNeighbours) {
+  for (const Section& section : kSections) {
+    int seams = 0, compared = 0, blends = 0, depthsChecked = 0;
+    for (int frame = 0; frame < kSectionFrames; ++frame) {
+      DemoTime = section.firstSecond + static_cast<double>(frame) / kFilmFramesPerSecond;
+      section.render();
+      Read();
+      const CubeView view(mesh, DemoTime, width, height);
+      for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+          const float z = depth[y * width + x];
+          // The four values' rays span 0.375 pixels left and below the
+          // centre to 1.375 right and above it.
+          const double cx = x + 0.5, cy = y + 0.5;
+          if (view.silhouette.Overlaps(cx - 0.36, cy - 0.36, cx + 1.36, cy + 1.36)) {
+            ASSERT_LT(z, 1.0f) << section.name << " at " << DemoTime << " left out pixel " << x
+                               << ", " << y;
+          }
+          if (z < 1.0f) {
+            ASSERT_GT(z, 0.0f);
+          }
+          // The stage keeps the clear's alpha of 0: only drawn pixels pack.
+          if (z < 1.0f && x + 1 < width && y + 1 < height) {
+            compared += 3;
+            seams += std::abs(Channel(x, y, 1) - Channel(x + 1, y, 0)) > 1;
+            seams += std::abs(Channel(x, y, 2) - Channel(x, y + 1, 0)) > 1;
+            seams += std::abs(Channel(x, y, 3) - Channel(x + 1, y + 1, 0)) > 1;
+          }
+          double inside = 0.0;
+          const int face = view.FaceAt({cx, cy}, &inside);
+          if (face >= 0 && inside >= 0.6) {
+            // The nearest of the pixel's own rays sets the depth: it lies on
+            // the face within the pixel's footprint.
+            ++depthsChecked;
+            double nearest = 1.0, farthest = 0.0;
+            for (const Point corner : {Point{-0.4, -0.4}, Point{0.4, -0.4}, Point{-0.4, 0.4}, Point{0.4, 0.4}}) {
+              const double faceDepth = view.DepthAt(face, {cx + corner.x, cy + corner.y});
+              nearest = std::min(nearest, faceDepth), farthest = std::max(farthest, faceDepth);
+            }
+            EXPECT_TRUE(z > nearest - 1e-5 && z < farthest + 1e-5)
+                << section.name << " at " << DemoTime << ", pixel " << x << ", " << y << ": depth " << z
+                << ", the face " << nearest << " to " << farthest;
+          }
+          // The silhouette within a quarter pixel of the centre, away from
+          // its corners: the four rays of the pixel's own value lie 0.28 to
+          // 0.4 pixels from it across every direction, so some fall on the
+          // cube and some on the stage. The face's tone comes from a pixel
+          // wholly inside it further in (the plain cube: bricks would change
+          // the tone on the way).
+          if (section.render != CubeEffect || std::abs(view.silhouette.Inside({cx, cy})) > 0.25) {
+            continue;
+          }
+          const Point in = view.silhouette.InwardNormal({cx, cy});
+          const int innerX = static_cast<int>(cx + 1.5 * in.x), innerY = static_cast<int>(cy + 1.5 * in.y);
+          double innerInside = 0.0, edgeInside = 0.0, middleInside = 0.0;
+          const int innerFace = view.FaceAt({innerX + 0.5, innerY + 0.5}, &innerInside);
+          // One face from the outline inwards, no sliver of another between.
+          const double outside = view.silhouette.Inside({cx, cy});
+          const double toEdge = -outside + 0.02;
+          const int edgeFace = view.FaceAt({cx + toEdge * in.x, cy + toEdge * in.y}, &edgeInside);
+          const int middleFace = view.FaceAt({cx + 0.5 * in.x, cy + 0.5 * in.y}, &middleInside);
+          if (innerFace < 0 || innerFace != edgeFace || innerFace != middleFace || innerInside < 0.6) {
+            continue;
+          }
+          bool nearCorner = false;
+          for (const Point& p : view.silhouette.points) {
+            nearCorner = nearCorner || std::hypot(p.x - cx, p.y - cy) < 1.0;
+          }
+          if (nearCorner) continue;
+          ++blends;
+          const double tone = Channel(innerX, innerY, 0), value = Channel(x, y, 0);
+          const double share = (value - kStageGrey) / (tone - kStageGrey);
+          EXPECT_TRUE(share > 0.2 && share < 0.8)
+              << section.name << " at " << DemoTime << ", pixel " << x << ", " << y << " on the silhouette: "
+              << value << " between the stage and the face's " << tone;
+        }
+      }
+    }
+    std::printf("  %-13s %d of %d packed values disagree with their neighbour; %d blended "
+                "silhouette pixels and %d depths checked\n",
+                section.name, seams, compared, blends, depthsChecked);
+    EXPECT_LE(seams, compared / 10000) << section.name;
+    if (section.render == CubeEffect) {
+      EXPECT_GT(blends, 20);
+    }
+    EXPECT_GT(depthsChecked, 80 * 1000);
   }
 }
 }  // namespace
