@@ -42,8 +42,8 @@ const vec2 kLens = vec2(0.75, 1.0);
 // The fragment shaders add a gentle fall-off of the key light across the
 // picture, up to 0.03 on lit faces and 0.015 on shadowed ones, alike on both
 // sides of every edge; the bands leave room for it.
-const vec2 kLitTones = vec2(0.66, 0.86), kShadowTones = vec2(0.05, 0.24);
-const float kEdgeStep = 0.12;
+const vec2 kLitTones = vec2(0.66, 0.82), kShadowTones = vec2(0.05, 0.20);
+const float kEdgeStep = 0.16;
 
 mat3 normalToEye, objectToEye;
 
