@@ -129,7 +129,8 @@ struct Outline {
   bool Overlaps(double x0, double y0, double x1, double y1) const {
     double px0 = 1e30, px1 = -1e30, py0 = 1e30, py1 = -1e30;
     for (const Point& p : points) {
-      px0 = std::min(px0, p.x), px1 = std::max(px1, p.x), py0 = std::min(py0, p.y), py1 = std::max(py1, p.y);
+      px0 = std::min(px0, p.x), px1 = std::max(px1, p.x), py0 = std::min(py0, p.y),
+      py1 = std::max(py1, p.y);
     }
     if (px1 < x0 || px0 > x1 || py1 < y0 || py0 > y1) return false;
     const Point square[4] = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
@@ -181,9 +182,10 @@ struct CubeView {
     const float* m = matrices.m;
     auto project = [&](const Vertex& v) {
       double clip[4];
-      for (int r = 0; r < 4; ++r) clip[r] = m[r] * v.x + m[4 + r] * v.y + m[8 + r] * v.z + m[12 + r];
-      return Vertex{(clip[0] / clip[3] + 1.0) * 0.5 * width, (clip[1] / clip[3] + 1.0) * 0.5 * height,
-                    (clip[2] / clip[3] + 1.0) * 0.5};
+      for (int r = 0; r < 4; ++r)
+        clip[r] = m[r] * v.x + m[4 + r] * v.y + m[8 + r] * v.z + m[12 + r];
+      return Vertex{(clip[0] / clip[3] + 1.0) * 0.5 * width,
+                    (clip[1] / clip[3] + 1.0) * 0.5 * height, (clip[2] / clip[3] + 1.0) * 0.5};
     };
     std::vector<Point> all;
     for (size_t f = 0; f < mesh.size(); ++f) {
@@ -273,8 +275,10 @@ class CubeLook : public testing::Test {
                  nullptr);
     gl.glGenFramebuffers(1, &bigTarget);
     gl.glBindFramebuffer(GL_FRAMEBUFFER, bigTarget);
-    gl.glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, bigTextures[0], 0);
-    gl.glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, bigTextures[1], 0);
+    gl.glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, bigTextures[0],
+                              0);
+    gl.glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, bigTextures[1],
+                              0);
     ASSERT_EQ(gl.glCheckFramebufferStatus(GL_FRAMEBUFFER),
               static_cast<GLenum>(GL_FRAMEBUFFER_COMPLETE));
     Bind(bigTarget, w, h);
@@ -324,11 +328,14 @@ TEST_F(CubeLook, NeighbouringFacesDifferOnEveryFilmFrame) {
         visible[face.face] = true;
         double x0 = 1e30, x1 = -1e30, y0 = 1e30, y1 = -1e30;
         for (const Point& p : face.outline.points) {
-          x0 = std::min(x0, p.x), x1 = std::max(x1, p.x), y0 = std::min(y0, p.y), y1 = std::max(y1, p.y);
+          x0 = std::min(x0, p.x), x1 = std::max(x1, p.x), y0 = std::min(y0, p.y),
+          y1 = std::max(y1, p.y);
         }
         std::vector<int> values;
-        for (int y = std::max(0, static_cast<int>(y0)); y < std::min(height, static_cast<int>(y1) + 1); ++y) {
-          for (int x = std::max(0, static_cast<int>(x0)); x < std::min(width, static_cast<int>(x1) + 1); ++x) {
+        for (int y = std::max(0, static_cast<int>(y0));
+             y < std::min(height, static_cast<int>(y1) + 1); ++y) {
+          for (int x = std::max(0, static_cast<int>(x0));
+               x < std::min(width, static_cast<int>(x1) + 1); ++x) {
             // A pixel's own value reaches 0.375 pixels around its centre.
             if (face.outline.Inside({x + 0.5, y + 0.5}) >= 1.0) values.push_back(Channel(x, y, 0));
           }
@@ -348,15 +355,17 @@ TEST_F(CubeLook, NeighbouringFacesDifferOnEveryFilmFrame) {
         ++measuredThisFrame;
         const double difference = std::abs(tone[a] - tone[b]);
         smallest = std::min(smallest, difference);
-        EXPECT_GE(difference, 0.08 * 255.0) << section.name << " at " << DemoTime << ": faces " << a
-                                             << " and " << b << " at " << tone[a] << " and " << tone[b];
+        EXPECT_GE(difference, 0.08 * 255.0)
+            << section.name << " at " << DemoTime << ": faces " << a << " and " << b << " at "
+            << tone[a] << " and " << tone[b];
       }
       // A cube at any angle shows at least one main face with its four bevels.
       EXPECT_GE(measuredThisFrame, 4) << section.name << " at " << DemoTime;
     }
-    std::printf("  %-13s neighbouring faces differ by %.1f %% of white at least (%d pairs measured, "
-                "%d too thin to measure)\n",
-                section.name, smallest / 2.55, pairsMeasured, pairsTooThin);
+    std::printf(
+        "  %-13s neighbouring faces differ by %.1f %% of white at least (%d pairs measured, "
+        "%d too thin to measure)\n",
+        section.name, smallest / 2.55, pairsMeasured, pairsTooThin);
   }
 }
 
@@ -390,7 +399,7 @@ TEST_F(CubeLook, CubesStandOffTheGreyStageOnEveryFilmFrame) {
             const double difference = std::abs(Channel(x, y, 0) - kStageGrey);
             closest = std::min(closest, difference);
             EXPECT_GE(difference, 0.12 * 255.0) << section.name << " at " << DemoTime << ", pixel "
-                                                 << x << ", " << y << ": " << Channel(x, y, 0);
+                                                << x << ", " << y << ": " << Channel(x, y, 0);
           }
         }
         fewestCubePixels = std::min(fewestCubePixels, cubePixels);
@@ -445,13 +454,14 @@ TEST_F(CubeLook, PackedValuesCoverTheOutlineAndAgreeWithTheirNeighbours) {
             // the face within the pixel's footprint.
             ++depthsChecked;
             double nearest = 1.0, farthest = 0.0;
-            for (const Point corner : {Point{-0.4, -0.4}, Point{0.4, -0.4}, Point{-0.4, 0.4}, Point{0.4, 0.4}}) {
+            for (const Point corner :
+                 {Point{-0.4, -0.4}, Point{0.4, -0.4}, Point{-0.4, 0.4}, Point{0.4, 0.4}}) {
               const double faceDepth = view.DepthAt(face, {cx + corner.x, cy + corner.y});
               nearest = std::min(nearest, faceDepth), farthest = std::max(farthest, faceDepth);
             }
             EXPECT_TRUE(z > nearest - 1e-5 && z < farthest + 1e-5)
-                << section.name << " at " << DemoTime << ", pixel " << x << ", " << y << ": depth " << z
-                << ", the face " << nearest << " to " << farthest;
+                << section.name << " at " << DemoTime << ", pixel " << x << ", " << y << ": depth "
+                << z << ", the face " << nearest << " to " << farthest;
           }
           // The silhouette within a quarter pixel of the centre, away from
           // its corners: the four rays of the pixel's own value lie 0.28 to
@@ -463,7 +473,8 @@ TEST_F(CubeLook, PackedValuesCoverTheOutlineAndAgreeWithTheirNeighbours) {
             continue;
           }
           const Point in = view.silhouette.InwardNormal({cx, cy});
-          const int innerX = static_cast<int>(cx + 1.5 * in.x), innerY = static_cast<int>(cy + 1.5 * in.y);
+          const int innerX = static_cast<int>(cx + 1.5 * in.x),
+                    innerY = static_cast<int>(cy + 1.5 * in.y);
           double innerInside = 0.0, edgeInside = 0.0, middleInside = 0.0;
           const int innerFace = view.FaceAt({innerX + 0.5, innerY + 0.5}, &innerInside);
           // One face from the outline inwards, no sliver of another between.
@@ -471,7 +482,8 @@ TEST_F(CubeLook, PackedValuesCoverTheOutlineAndAgreeWithTheirNeighbours) {
           const double toEdge = -outside + 0.02;
           const int edgeFace = view.FaceAt({cx + toEdge * in.x, cy + toEdge * in.y}, &edgeInside);
           const int middleFace = view.FaceAt({cx + 0.5 * in.x, cy + 0.5 * in.y}, &middleInside);
-          if (innerFace < 0 || innerFace != edgeFace || innerFace != middleFace || innerInside < 0.6) {
+          if (innerFace < 0 || innerFace != edgeFace || innerFace != middleFace ||
+              innerInside < 0.6) {
             continue;
           }
           bool nearCorner = false;
@@ -483,14 +495,15 @@ TEST_F(CubeLook, PackedValuesCoverTheOutlineAndAgreeWithTheirNeighbours) {
           const double tone = Channel(innerX, innerY, 0), value = Channel(x, y, 0);
           const double share = (value - kStageGrey) / (tone - kStageGrey);
           EXPECT_TRUE(share > 0.2 && share < 0.8)
-              << section.name << " at " << DemoTime << ", pixel " << x << ", " << y << " on the silhouette: "
-              << value << " between the stage and the face's " << tone;
+              << section.name << " at " << DemoTime << ", pixel " << x << ", " << y
+              << " on the silhouette: " << value << " between the stage and the face's " << tone;
         }
       }
     }
-    std::printf("  %-13s %d of %d packed values disagree with their neighbour; %d blended "
-                "silhouette pixels and %d depths checked\n",
-                section.name, seams, compared, blends, depthsChecked);
+    std::printf(
+        "  %-13s %d of %d packed values disagree with their neighbour; %d blended "
+        "silhouette pixels and %d depths checked\n",
+        section.name, seams, compared, blends, depthsChecked);
     EXPECT_LE(seams, compared / 10000) << section.name;
     if (section.render == CubeEffect) {
       EXPECT_GT(blends, 20);
@@ -513,7 +526,8 @@ TEST_F(CubeLook, RenderTimePerFilmFrame) {
       const auto start = std::chrono::steady_clock::now();
       section.render();
       glFinish();
-      total += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+      total += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                   .count();
     }
     std::printf("  %-13s %.3f ms per 160 x 120 render, mean of %d film frames\n", section.name,
                 total / kSectionFrames, kSectionFrames);
