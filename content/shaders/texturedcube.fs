@@ -1,48 +1,136 @@
-// The cube built of bricks. The mesh has no texture coordinates, so each
-// face takes the brick image across the two object axes it spans (chosen by
-// its object-space normal), one and a half tiles per face. Lit like the plain cube:
-// faces in the key light show their bricks in bright tones, faces in shadow
-// in dark ones, so no face sinks into the grey stage.
-// The scene target is shown upside down, so the screen's top is eye -y.
+// The cube built of bricks: the bevelled cube of cube.fs, ray-cast the same
+// way and packed the same way for the projector, with the brick image laid
+// on its six main faces by object position (the mesh has no texture
+// coordinates): each face takes one tile of the image across its flat part,
+// so its courses run level on the sides and meet the bevels at a mortar
+// joint. Bevels and corners are dressed stone in the plain cube's tones. The
+// brick shading keeps each face's tone from the vertex stage as its middle
+// and stays in that tone's band, clear of the stage's grey.
 #version 130
-uniform sampler2D T;
-in vec3 eyePosition, eyeNormal, objectPosition, objectNormal;
+uniform sampler2D T;  // the 64 x 64 brick image, read texel by texel
+noperspective in vec3 rayDir;
+flat in vec3 eye;
+flat in vec4 eyeSlab[3], tonePos[3], toneNeg[3];
+flat in vec4 lastSlab;
+uniform mat4 nm;
 out vec4 colour;
 
-// The stage is 0.5: see cube.fs.
-const float kLitFloor = 0.635, kShadowCeiling = 0.365;
+const float kStage = 0.5;
+// The key light's fall-off across the picture, brighter towards its side
+// (upper left on the screen, eye -x and -y): at most this much either way.
+const vec2 kFallOff = vec2(0.015, 0.03);  // shadowed, lit
+const vec2 kKeySide = vec2(-0.9, -1.1);
+// Tone bands (see cube.vs): a brick may darken or lighten its face's tone
+// only within the band, so mortar and shadow lines never come within 12 % of
+// white of the stage, after rounding to 8 bits.
+const vec2 kLitBand = vec2(0.625, 1.0), kShadowBand = vec2(0.0, 0.375);
+// The image's clay and mortar, about 0.08 to 0.76 of white, spread to 0..1,
+// with its median at kBrickMiddle; lit faces show more of it than shadowed.
+const float kClay = 0.08, kClaySpan = 0.68, kBrickMiddle = 0.46;
+const vec2 kBrickContrast = vec2(0.3, 0.45);
+// One tile of the image across a face's flat part (the bevels start 0.83
+// from the middle).
+const float kTile = 1.66;
+// Slab half-widths: main faces 0.95, bevels 1.78, corners 2.61 (the mesh's
+// half-size and chamfer, tools/make_mesh.py), in the vertex stage's order.
+const vec4 kHalf0 = vec4(0.95, 0.95, 0.95, 2.61);
+const vec4 kHalf1 = vec4(1.78);
+const vec4 kHalf2 = vec4(1.78, 1.78, 2.61, 2.61);
+const float kHalf3 = 2.61;
+// Near and far depth of the fixed projection: window depth from the distance.
+const float kDepthScale = 1.0020020, kDepthOffset = 0.20020020;
 
-// The repeating brick image at uv, nearest texel: fetched directly, since
-// the driver's anisotropic path costs far more than the cube is worth.
-float Brick(vec2 uv) {
+// The brick image's albedo at `across` (object units on a face), nearest
+// texel: at 160 x 120 a texel is about a pixel, and the four rays per value
+// smooth it; a filtered read would take the driver's slow anisotropic path.
+float Brick(vec2 across) {
   ivec2 size = textureSize(T, 0);
-  ivec2 texel = min(ivec2(fract(uv) * vec2(size)), size - 1);
-  return dot(texelFetch(T, texel, 0).rgb, vec3(0.299, 0.587, 0.114));
+  ivec2 texel = min(ivec2(fract(across / kTile + 0.5) * vec2(size)), size - 1);
+  float grey = dot(texelFetch(T, texel, 0).rgb, vec3(0.299, 0.587, 0.114));
+  return clamp((grey - kClay) / kClaySpan, 0.0, 1.0);
+}
+
+vec4 lowSide0, highSide0, lowSide1, highSide1, lowSide2, highSide2;
+float lowSide3, highSide3;
+vec3 stepX, stepY;
+float fallOff;  // -1..1 across the picture
+
+// The scene's grey along the ray through `at` (pixels from this fragment's
+// centre); `distance` is how far in front of the eye it meets the cube, or
+// 1e30 when it misses.
+float Trace(vec2 at, out float distance) {
+  vec3 d = rayDir + at.x * stepX + at.y * stepY;
+  vec4 d0 = vec4(d, d.x + d.y + d.z);
+  vec4 d1 = vec4(d.x + d.y, d.x - d.y, d.y + d.z, d.y - d.z);
+  vec4 d2 = vec4(d.x + d.z, d.x - d.z, d.x + d.y - d.z, d.x - d.y + d.z);
+  float d3 = -d.x + d.y + d.z;
+  // Where the ray crosses each slab's two planes, in order.
+  vec4 a0 = lowSide0 / d0, b0 = highSide0 / d0;
+  vec4 a1 = lowSide1 / d1, b1 = highSide1 / d1;
+  vec4 a2 = lowSide2 / d2, b2 = highSide2 / d2;
+  float a3 = lowSide3 / d3, b3 = highSide3 / d3;
+  vec4 in0 = min(a0, b0), in1 = min(a1, b1), in2 = min(a2, b2);
+  vec4 out0 = max(a0, b0), out1 = max(a1, b1), out2 = max(a2, b2);
+  float in3 = min(a3, b3), out3 = max(a3, b3);
+  vec4 enter4 = max(max(in0, in1), in2);
+  vec4 leave4 = min(min(out0, out1), out2);
+  float enter = max(max(max(enter4.x, enter4.y), max(enter4.z, enter4.w)), in3);
+  float leave = min(min(min(leave4.x, leave4.y), min(leave4.z, leave4.w)), out3);
+  // The face the ray enters by: the slab entered last, on the side the ray
+  // comes from (moving along +n it enters through the -n face).
+  vec4 side0 = mix(tonePos[0], toneNeg[0], step(0.0, d0));
+  vec4 side1 = mix(tonePos[1], toneNeg[1], step(0.0, d1));
+  vec4 side2 = mix(tonePos[2], toneNeg[2], step(0.0, d2));
+  float side3 = d3 >= 0.0 ? lastSlab.z : lastSlab.y;
+  vec4 hit0 = vec4(equal(in0, vec4(enter))), hit1 = vec4(equal(in1, vec4(enter)));
+  vec4 hit2 = vec4(equal(in2, vec4(enter)));
+  float hit3 = in3 == enter ? 1.0 : 0.0;
+  // Exactly on an edge two slabs tie: take their mean.
+  float tone = (dot(hit0, side0) + dot(hit1, side1) + dot(hit2, side2) + hit3 * side3) /
+               (dot(hit0 + hit1 + hit2, vec4(1.0)) + hit3);
+  // The main faces are the first three slabs; there the bricks shade the
+  // face's tone within its band.
+  vec3 surface = eye + enter * d;
+  vec2 across = hit0.x * surface.zy + hit0.y * surface.xz + hit0.z * surface.xy;
+  float lit = step(kStage, tone);
+  tone += fallOff * mix(kFallOff.x, kFallOff.y, lit);
+  float bricked = clamp(tone + mix(kBrickContrast.x, kBrickContrast.y, lit) *
+                                   (Brick(across) - kBrickMiddle),
+                        mix(kShadowBand.x, kLitBand.x, lit), mix(kShadowBand.y, kLitBand.y, lit));
+  tone = hit0.x + hit0.y + hit0.z > 0.0 ? bricked : tone;
+  bool hit = enter < leave;
+  distance = hit ? enter : 1e30;
+  return hit ? tone : kStage;
+}
+
+// The mean of four rays in a rotated grid around `at`: a pixel-wide box.
+float Value(vec2 at, out float distance) {
+  float d0, d1, d2, d3;
+  float sum = Trace(at + vec2(-0.375, -0.125), d0) + Trace(at + vec2(0.125, -0.375), d1) +
+              Trace(at + vec2(0.375, 0.125), d2) + Trace(at + vec2(-0.125, 0.375), d3);
+  distance = min(min(d0, d1), min(d2, d3));
+  return 0.25 * sum;
 }
 
 void main() {
-  vec3 axis = abs(objectNormal);
-  vec3 at = objectPosition;
-  vec2 uv = axis.x > axis.y && axis.x > axis.z ? at.zy : (axis.y > axis.z ? at.xz : at.xy);
-  // The image's tones (dark clay about 0.2, mortar about 0.75) spread to 0..1.
-  float brick = clamp((Brick(uv * 0.75 + 0.5) - 0.12) / 0.66, 0.0, 1.0);
+  // n.x in [-h, h]: the ray's distance to each plane is (plane - n.eye) / n.d.
+  lowSide0 = -kHalf0 - eyeSlab[0];
+  highSide0 = kHalf0 - eyeSlab[0];
+  lowSide1 = -kHalf1 - eyeSlab[1];
+  highSide1 = kHalf1 - eyeSlab[1];
+  lowSide2 = -kHalf2 - eyeSlab[2];
+  highSide2 = kHalf2 - eyeSlab[2];
+  lowSide3 = -kHalf3 - lastSlab.x;
+  highSide3 = kHalf3 - lastSlab.x;
+  stepX = dFdx(rayDir);
+  stepY = dFdy(rayDir);
+  // The eye-space ray is (x, y, -1): where this pixel lies in the picture.
+  fallOff = clamp(dot((mat3(nm) * rayDir).xy, kKeySide), -1.0, 1.0);
 
-  vec3 n = normalize(eyeNormal);
-  vec3 view = normalize(-eyePosition);
-  vec3 key = normalize(vec3(-0.55, -0.75, 0.45));
-  vec3 fill = normalize(vec3(0.6, 0.8, 0.3));
-  float facing = dot(n, key);
-  float rim = pow(1.0 - max(dot(n, view), 0.0), 2.5);
-  float shade;
-  if (facing > 0.05) {
-    float diffuse = smoothstep(0.05, 1.0, facing);
-    float specular = pow(max(dot(reflect(-key, n), view), 0.0), 16.0);
-    shade = kLitFloor + 0.37 * brick * (0.3 + 0.7 * diffuse) + 0.3 * specular;
-    shade = clamp(shade, kLitFloor, 1.0);
-  } else {
-    float fillLight = max(dot(n, fill), 0.0);
-    shade = 0.03 + brick * (0.14 + 0.2 * fillLight) + 0.12 * rim;
-    shade = clamp(shade, 0.0, kShadowCeiling);
-  }
-  colour = vec4(vec3(shade), 1.0);
+  float distance, unused;
+  colour = vec4(Value(vec2(0.0), distance), Value(vec2(1.0, 0.0), unused),
+                Value(vec2(0.0, 1.0), unused), Value(vec2(1.0), unused));
+  // The cube's own depth where this pixel sees it, else the enlarged mesh's.
+  gl_FragDepth = distance < 1e29 ? 0.5 + 0.5 * (kDepthScale - kDepthOffset / distance)
+                                 : gl_FragCoord.z;
 }

@@ -200,7 +200,8 @@ TEST_F(SceneEffect, CubesShareTheirMatricesAndSwitchDepthAndCullingOff) {
   std::vector<uint8_t> pixels = ReadColour();
   EXPECT_NEAR(pixels[0], 128, 1);
   const size_t middle = 4 * (60 * kSceneWidth + 80);
-  EXPECT_EQ(pixels[middle + 3], 255);  // the cube writes opaque alpha over the alpha-0 clear
+  // The cube stands off the grey clear in the middle of the picture.
+  EXPECT_GT(std::abs(pixels[middle] - 128), 30);
 
   Disturb(GL_TEXTURE4);
   glEnable(GL_DEPTH_TEST);
@@ -218,7 +219,7 @@ TEST_F(SceneEffect, CubesShareTheirMatricesAndSwitchDepthAndCullingOff) {
   }
   pixels = ReadColour();
   EXPECT_NEAR(pixels[0], 128, 1);
-  EXPECT_EQ(pixels[middle + 3], 255);
+  EXPECT_GT(std::abs(pixels[middle] - 128), 30);
 }
 
 TEST_F(SceneEffect, CubesWithoutTrianglesShowOnlyTheGreyClear) {
