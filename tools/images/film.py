@@ -28,6 +28,7 @@ LIGHT_STRENGTH = 0.85     # a full-strength scratch prints this close to white
 DARK_STRENGTH = 0.9       # and full dust blocks this much of the light
 LAMP_BLOTCHES = 0.08      # the lamp's slow unevenness over the aperture, peak to peak
 LAMP_SPECKLE = 0.03       # and its fine unevenness
+HAIR_DARKNESS = 0.82      # how much of the lamp the hair in the gate blocks
 
 
 def overlay_code(light, dark, grain):
@@ -111,10 +112,38 @@ def make_frame():
     lamp = LAMP_BLOTCHES * (common.value_noise(rng_lamp, w, h, 70 * s) - 0.5) + \
         LAMP_SPECKLE * (common.value_noise(rng_lamp, w, h, 16 * s) - 0.5)
     value *= 1.0 + lamp
+    value *= 1.0 - HAIR_DARKNESS * gate_hair(w, h, s)
     gate = np.asarray(common.downsample(common.to_image(value), s), dtype=np.uint8).copy()
     gate[:, [0, -1]] = 0
     Image.fromarray(gate, "L").save(common.output_path("frame.jpg"), "JPEG",
                                     quality=common.JPEG_QUALITY, optimize=True)
+
+
+def gate_hair(w, h, s):
+    """A hair caught in the gate, as coverage 0..1 at w x h (s times the gate's size): a
+    long bow that comes out from under the gate's right edge, crosses into the picture and
+    ends in a small curl, thinner towards its tip. It is part of the gate, so it stays put
+    for the whole show while the print's own damage jumps from frame to frame."""
+    ss = 4  # drawn at four times the working size, then averaged: a smooth hairline
+    layer = Image.new("L", (w * ss, h * ss), 0)
+    draw = ImageDraw.Draw(layer)
+    k = s * ss  # gate texels to layer pixels
+    # The bow: an arc of an ellipse (radii 112 and 140 gate texels) from above the
+    # picture's top third down to where the curl begins.
+    bow = [(1040.0 - 112.0 * math.cos(a), 292.0 + 140.0 * math.sin(a))
+           for a in np.linspace(-1.05, 0.38, 160)]
+    # The curl: most of a small flattened loop turning back under the bow's end.
+    curl = [(933.0 + 12.0 * math.cos(a), 372.0 + 9.2 * math.sin(a))
+            for a in np.linspace(-1.7, 2.0, 60)]
+    for path, start_width, end_width in ((bow, 0.9, 1.5), (curl, 1.5, 1.0)):
+        for i in range(len(path) - 1):
+            width = start_width + (end_width - start_width) * i / (len(path) - 1)
+            (x0, y0), (x1, y1) = path[i], path[i + 1]
+            draw.line([(x0 * k, y0 * k), (x1 * k, y1 * k)], fill=255, width=max(1, round(width * k)))
+            r = width * k / 2
+            draw.ellipse([x1 * k - r, y1 * k - r, x1 * k + r, y1 * k + r], fill=255)
+    small = layer.resize((w, h), Image.BOX)
+    return np.asarray(small, dtype=np.float64) / 255.0
 
 
 # --- damage overlays ------------------------------------------------------------------------
