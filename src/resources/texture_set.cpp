@@ -46,7 +46,7 @@ struct Loader {
 Loader loader;
 
 // A strip of level 0 is at most this many bytes, so that one pass uploads a
-// card whole but the 6.3-megapixel film-writing strip over several passes.
+// card whole but the 4.2-megapixel film-writing strip over several passes.
 constexpr int64_t kStripBytes = 4 << 20;
 
 void Refuse(int index, const char* text) {
