@@ -45,10 +45,15 @@ constexpr int64_t kAacBitRate = 256000;
 constexpr int kFlacBits = 24;
 constexpr int kFallbackSoundFrame = 4096;  // for encoders that take any size
 
-// Without --share the stream keeps to a level's own buffer, and at least
-// level 4.1's, which every hardware decoder of the last decade plays: CRF 18
-// peaks near 40 Mb/s over a second at 1920 x 1080 and 60 pictures a second,
-// inside 4.2's 62.5 Mb/s, so the cap only guards and rarely binds.
+// Every stream keeps to a buffer of a quarter second at its cap: any second
+// then holds at most 1.25 times the cap, and the level written admits that
+// peak as its bitrate. A new shot's first picture still gets a fair share.
+constexpr int64_t kBufferDivisor = 4;
+
+// Without --share: at least level 4.1, which every hardware decoder of the
+// last decade plays, or what the size and rate need (4.2 at 1920 x 1080 and
+// 60 pictures a second), with the cap at 4/5 of its bitrate so that the
+// peak fits it. CRF 18 then runs free but for its busiest seconds.
 constexpr int kLowestQualityLevel = 41;
 
 // --share: the two bitrates common upload guidance gives, which the rest
@@ -57,9 +62,6 @@ constexpr double kShareSmallPixelRate = 1280.0 * 720.0 * 30.0;
 constexpr double kShareSmallBitRate = 5e6;
 constexpr double kShareLargePixelRate = 1920.0 * 1080.0 * 60.0;
 constexpr double kShareLargeBitRate = 12e6;
-// A quarter second of buffer: any second then holds at most 1.25 times the
-// cap, and a picture that starts a new shot still gets a fair share.
-constexpr int64_t kShareBufferDivisor = 4;
 }  // namespace
 
 struct VideoFile {
@@ -314,13 +316,13 @@ bool PlanVideoEncoding(VideoFileOptions* options, std::string* error) {
   const H264Level* level = nullptr;
   if (options->share) {
     rate = ShareBitRate(w, h, fps);
-    buffer = rate / kShareBufferDivisor;
-    level = LowestH264Level(w, h, fps, rate, buffer, 0);
+    buffer = rate / kBufferDivisor;
+    level = LowestH264Level(w, h, fps, rate + buffer, buffer, 0);
   } else {
     level = LowestH264Level(w, h, fps, 0, 0, kLowestQualityLevel);
     if (level) {
-      rate = HighProfileBitRate(*level);
-      buffer = HighProfileBufferBits(*level);
+      rate = HighProfileBitRate(*level) * kBufferDivisor / (kBufferDivisor + 1);
+      buffer = rate / kBufferDivisor;
     }
   }
   if (!level) {
