@@ -48,6 +48,13 @@ expect "no extension" 1 "unknown video type" "$work/show" --until 1
 expect "odd size" 1 "even width and height" "$work/show.mp4" --until 1 --size 321x240
 expect "size beyond 8192" 1 "16 to 8192" "$work/show.mp4" --until 1 --size 9000x240
 expect "size that is not WxH" 1 "--size takes" "$work/show.mp4" --until 1 --size big
+# Beyond every H.264 level: refused before start-up, so at once.
+start=$(date +%s%N)
+expect "size no level allows" 1 "no H.264 level allows it" "$work/show.mp4" --until 1 --size 8192x8192
+check "size no level allows: refused within a second" \
+  test $(( ($(date +%s%N) - start) / 1000000 )) -lt 1000
+expect "rate no level allows" 1 "no H.264 level allows it" "$work/show.mp4" --until 1 \
+  --size 7680x4320 --fps 240
 expect "missing folder" 1 "No such file or directory" "$work/none/show.mp4" --until 1
 expect "folder that is a file" 1 "Not a directory" "$work/err/show.mp4" --until 1
 link_to=/dev/full
@@ -83,6 +90,32 @@ got=$?
 check "missing music: exit 255 (got $got)" test "$got" -eq 255
 check "missing music: Sound error." grep -qF "Sound error." "$work/err"
 check "missing music: nothing at the target" nothing_at "$work/show.mp4"
+
+# Music that runs out early (the file cut at 100 kB, the music ending at
+# 6.1 s of the show): a one-line warning naming the file and the time, and
+# the export goes on as the show would; with --strict nothing is written.
+head -c 100000 "$source/content/music/belvamarch.ogg" >"$work/content/music/belvamarch.ogg"
+(cd "$work/content" && exec "$capture" --video "$work/cut.mp4" --size 320x240 --fps 30 --until 8) \
+  2>"$work/err" >/dev/null
+got=$?
+check "cut music: exit 0 (got $got)" test "$got" -eq 0
+check "cut music: one warning naming the file and the time: $(grep warning "$work/err")" \
+  test "$(grep -c 'warning: music/belvamarch.ogg runs out at 6.1 s' "$work/err")" -eq 1
+check "cut music: the file is written" test -s "$work/cut.mp4"
+expect_in() {  # the cut music's content folder
+  (cd "$work/content" && exec "$capture" --video "$2" --size 320x240 --fps 30 --until 8 --strict) \
+    2>"$work/err" >/dev/null
+  got=$?
+  check "$1: exit 1 (got $got)" test "$got" -eq 1
+  check "$1: one line: $(head -c 120 "$work/err")" one_line_with "runs out at 6.1 s"
+  check "$1: nothing at the target" nothing_at "$2"
+}
+expect_in "cut music with --strict" "$work/strict.mp4"
+# Music that lasts past the end of a shorter export: no warning.
+(cd "$work/content" && exec "$capture" --video "$work/early.mp4" --size 320x240 --fps 30 --until 6) \
+  2>"$work/err" >/dev/null
+check "cut music, export ending before it runs out: no warning" \
+  test "$(grep -c warning "$work/err")" -eq 0
 
 # Interrupted while writing: exit 130, the temporary file gone, an older
 # file at the target left as it was.

@@ -39,6 +39,7 @@ std::string Work;
 constexpr int kWidth = 320, kHeight = 240, kFps = 30;
 constexpr double kUntil = 8.0;
 constexpr int kSilentFrames = 16384;
+constexpr size_t kFadeFrames = 441;  // the 10 ms fade at a cut, at 44100 Hz
 
 int RunTool(const std::vector<std::string>& args) {
   std::vector<char*> argv;
@@ -66,6 +67,8 @@ struct Decoded {
   double duration = 0.0;
   int sampleRate = 0, channels = 0;
   int64_t pictures = 0;
+  int level = 0;                   // level_idc as the stream states it (41: 4.1)
+  std::vector<int64_t> videoBytes;  // each picture's coded size, in decoding order
   std::map<int64_t, std::vector<uint8_t>> rgb;  // the wanted pictures, top row first
   std::vector<float> left, right;
 };
@@ -99,6 +102,7 @@ bool DecodeFile(const std::string& path, const std::vector<int64_t>& wanted, Dec
       ++out->videoStreams;
       out->videoCodec = par->codec_id;
       out->frameRate = format->streams[i]->avg_frame_rate;
+      out->level = par->level;
     } else if (par->codec_type == AVMEDIA_TYPE_AUDIO) {
       ++out->audioStreams;
       out->audioCodec = par->codec_id;
@@ -146,6 +150,7 @@ bool DecodeFile(const std::string& path, const std::vector<int64_t>& wanted, Dec
   };
   while (av_read_frame(format, packet) >= 0) {
     AVCodecContext* decoder = decoders[packet->stream_index];
+    if (decoder && decoder->codec_type == AVMEDIA_TYPE_VIDEO) out->videoBytes.push_back(packet->size);
     if (decoder && avcodec_send_packet(decoder, packet) >= 0) take(decoder);
     av_packet_unref(packet);
   }
@@ -194,9 +199,63 @@ double Psnr(const std::vector<uint8_t>& rgb, const uint8_t* rgba) {
   return mse == 0.0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
 }
 
+// The most video bits in any kFps consecutive pictures: the peak rate over
+// one second.
+double PeakBitsPerSecond(const std::vector<int64_t>& bytes) {
+  int64_t window = 0, most = 0;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    window += bytes[i];
+    if (i >= static_cast<size_t>(kFps)) window -= bytes[i - kFps];
+    most = std::max(most, window);
+  }
+  return 8.0 * static_cast<double>(most);
+}
+
+double MeanBitsPerSecond(const std::vector<int64_t>& bytes) {
+  int64_t total = 0;
+  for (int64_t b : bytes) total += b;
+  return bytes.empty() ? 0.0 : 8.0 * static_cast<double>(total) * kFps / bytes.size();
+}
+
+// The High profile's bitrate limit of an H.264 level, bits/s (MaxBR of
+// table A-1 times 1.25); 0 for a level not listed.
+double HighProfileLimit(int levelIdc) {
+  static const std::map<int, double> kMaxBrKbit = {
+      {10, 64},    {11, 192},   {12, 384},   {13, 768},   {20, 2000},  {21, 4000},
+      {22, 4000},  {30, 10000}, {31, 14000}, {32, 20000}, {40, 20000}, {41, 50000},
+      {42, 50000}, {50, 135000}, {51, 240000}, {52, 240000}};
+  const auto found = kMaxBrKbit.find(levelIdc);
+  return found == kMaxBrKbit.end() ? 0.0 : found->second * 1250.0;
+}
+
+// The music's RMS over frames [from, from + count) of one channel.
+double Rms(const std::vector<float>& samples, size_t from, size_t count) {
+  double sum = 0.0;
+  for (size_t i = from; i < from + count && i < samples.size(); ++i) sum += samples[i] * samples[i];
+  return std::sqrt(sum / static_cast<double>(count));
+}
+
 std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// PSNR of a decoded picture against a PNG capture; -1 when the capture
+// cannot be read.
+double PsnrAgainstCapture(const std::vector<uint8_t>& rgb, const std::string& png) {
+  int32_t size = 0;
+  uint8_t* bytes = ReadWholeFile(png.c_str(), &size);
+  if (!bytes) return -1.0;
+  int w = 0, h = 0, components = 0;
+  uint8_t* pixels = DecodeImage(bytes, size, &w, &h, &components);
+  delete[] bytes;
+  if (!pixels || components != 4 || w != kWidth || h != kHeight) {
+    if (pixels) FreeImagePixels(pixels);
+    return -1.0;
+  }
+  const double psnr = Psnr(rgb, pixels);
+  FreeImagePixels(pixels);
+  return psnr;
 }
 
 class VideoExport : public testing::Test {
@@ -307,7 +366,41 @@ TEST_F(VideoExport, SoundIsTheMusicAfterExactlyOneHalfBufferOfSilence) {
   EXPECT_LT(before, 1e-6);
 }
 
-TEST_F(VideoExport, MkvKeepsTheSoundLosslessAndSameArgumentsGiveTheSameFile) {
+TEST_F(VideoExport, LevelsAdmitThePeakRateAndShareKeepsToItsCap) {
+  ASSERT_EQ(mp4Exit, 0);
+  ASSERT_TRUE(decodedMp4);
+  // The default export: a level whose bitrate limit holds its busiest second.
+  ASSERT_GT(HighProfileLimit(mp4.level), 0.0) << "level_idc " << mp4.level;
+  EXPECT_LE(PeakBitsPerSecond(mp4.videoBytes), HighProfileLimit(mp4.level));
+
+  // --share at 320 x 240, 30/s: the cap follows the pixel rate from 5 Mb/s
+  // at 1280 x 720, 30/s, as a power through 12 Mb/s at 1920 x 1080, 60/s.
+  ASSERT_EQ(Export("share.mp4", {"--share"}), 0);
+  Decoded share;
+  ASSERT_TRUE(DecodeFile(Work + "/share.mp4", {kPictureIndices[2]}, &share));
+  const double exponent = std::log(12.0 / 5.0) / std::log(4.5);
+  const double cap = 5e6 * std::pow(kWidth * kHeight / (1280.0 * 720.0), exponent);
+  const double mean = MeanBitsPerSecond(share.videoBytes), peak = PeakBitsPerSecond(share.videoBytes);
+  std::printf("--share at %dx%d: mean %.2f Mb/s, peak %.2f Mb/s over a second, cap %.2f Mb/s, "
+              "level %d\n", kWidth, kHeight, mean / 1e6, peak / 1e6, cap / 1e6, share.level);
+  EXPECT_LE(mean, cap);
+  EXPECT_LE(peak, 1.25 * cap);
+  // Without the cap the same export runs well above it.
+  EXPECT_GT(MeanBitsPerSecond(mp4.videoBytes), 1.25 * cap) << "the cap is not tested here";
+  ASSERT_GT(HighProfileLimit(share.level), 0.0) << "level_idc " << share.level;
+  EXPECT_LE(peak, HighProfileLimit(share.level));
+  EXPECT_LT(share.level, mp4.level) << "the small file claims as much as the large one";
+  // The lettering of a title card stays crisp.
+  const std::string dir = Work + "/png-share";
+  ASSERT_EQ(RunTool({Capture, "--content", Content, "--at", "7.0", "--out", dir, "--size",
+                     std::to_string(kWidth) + "x" + std::to_string(kHeight), "--fps",
+                     std::to_string(kFps)}),
+            0);
+  ASSERT_EQ(share.rgb.count(kPictureIndices[2]), 1u);
+  EXPECT_GE(PsnrAgainstCapture(share.rgb[kPictureIndices[2]], dir + "/t7.0.png"), 36.0);
+}
+
+TEST_F(VideoExport, MkvKeepsTheSoundLosslessFadesAtTheCutAndSameArgumentsGiveTheSameFile) {
   ASSERT_EQ(Export("short.mkv"), 0);
   Decoded mkv;
   ASSERT_TRUE(DecodeFile(Work + "/short.mkv", {}, &mkv));
@@ -317,14 +410,26 @@ TEST_F(VideoExport, MkvKeepsTheSoundLosslessAndSameArgumentsGiveTheSameFile) {
   ASSERT_EQ(mkv.left.size(), static_cast<size_t>(kUntil * 44100));
   std::vector<float> left, right;
   DecodeMusic(static_cast<int>(kUntil * 44100), &left, &right);
-  // FLAC at 24 bits: every sample is the decoder's, 16384 frames late.
+  // FLAC at 24 bits: every sample is the decoder's, 16384 frames late, up
+  // to the fade that ends the cut.
   double worst = 0.0;
+  const size_t fadeFrom = mkv.left.size() - kFadeFrames;
   for (size_t i = 0; i < kSilentFrames; ++i) worst = std::max<double>(worst, std::fabs(mkv.left[i]));
-  for (size_t i = kSilentFrames; i < mkv.left.size(); ++i) {
+  for (size_t i = kSilentFrames; i < fadeFrom; ++i) {
     worst = std::max<double>(worst, std::fabs(mkv.left[i] - left[i - kSilentFrames]));
     worst = std::max<double>(worst, std::fabs(mkv.right[i] - right[i - kSilentFrames]));
   }
   EXPECT_LT(worst, 1.0 / (1 << 22));
+  // The fade only ever lowers the music, and ends in silence: the music's
+  // own level there would click.
+  const double musicEnd = Rms(left, fadeFrom - kSilentFrames, kFadeFrames);
+  ASSERT_GT(musicEnd, 0.02) << "the music is too quiet at the cut to tell a fade";
+  for (size_t i = fadeFrom; i < mkv.left.size(); ++i) {
+    EXPECT_LE(std::fabs(mkv.left[i]), std::fabs(left[i - kSilentFrames]) + 1e-6) << "frame " << i;
+  }
+  EXPECT_LT(Rms(mkv.left, fadeFrom, kFadeFrames), 0.7 * musicEnd);
+  EXPECT_LT(Rms(mkv.left, mkv.left.size() - kFadeFrames / 5, kFadeFrames / 5), 0.1 * musicEnd);
+  EXPECT_LT(std::fabs(mkv.left.back()) + std::fabs(mkv.right.back()), 1e-4);
 
   ASSERT_EQ(mp4Exit, 0);
   ASSERT_EQ(Export("again.mp4"), 0);

@@ -2,7 +2,8 @@
 // and writes the picture of each requested show time as a PNG, or every
 // pass into a video file with the show's music (video_export.h).
 //   nitrate-capture --at T[,T...] --out DIR [--size WxH] [--fps N] [--content DIR]
-//   nitrate-capture --video FILE [--size WxH] [--fps N] [--crf N] [--until T] [--content DIR]
+//   nitrate-capture --video FILE [--size WxH] [--fps N] [--crf N] [--share] [--strict]
+//                   [--until T] [--content DIR]
 // Runs the same start-up and director as the show, in an off-screen window
 // (SDL_VIDEODRIVER=offscreen unless set) with silent audio unless set.
 // Exit code 0 when every picture was written, 1 on bad arguments or a failed
@@ -41,7 +42,11 @@ bool writeFailed = false;
 constexpr const char* kUsage =
     "usage: nitrate-capture --at T[,T...] --out DIR [--size WxH] [--fps N] [--content DIR]\n"
     "       nitrate-capture --video FILE.mp4|FILE.mkv [--size WxH] [--fps N] [--crf N] "
-    "[--until T] [--content DIR]\n";
+    "[--share] [--strict] [--until T] [--content DIR]\n"
+    "  --share   a file to send: video within 5 Mb/s at 1280x720 30/s, 12 Mb/s at 1920x1080\n"
+    "            60/s (other sizes between and beyond), fine grain a little softer\n"
+    "  --crf N   x264's quality, 0-51 (default 18, 20 with --share): lower is better and bigger\n"
+    "  --strict  fail, writing nothing, when the music runs out before the video ends\n";
 
 // One line: the mistake. --help prints the usage.
 int Usage(const char* message) {
@@ -114,6 +119,10 @@ int main(int argc, char** argv) {
     if (arg == "--help") {
       std::fputs(kUsage, stdout);
       return 0;
+    }
+    if (arg == "--share" || arg == "--strict") {
+      (arg == "--share" ? video.share : video.strict) = true;
+      continue;
     }
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
     if (!value) return Usage(("missing value for " + arg).c_str());
@@ -191,8 +200,9 @@ int main(int argc, char** argv) {
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     return RunVideoExport(video);
   }
-  if (crfText || video.until != kShowEnd || video.stage != VideoStage::kWhole) {
-    return Usage("--crf, --until and --stage go with --video");
+  if (crfText || video.until != kShowEnd || video.stage != VideoStage::kWhole || video.share ||
+      video.strict) {
+    return Usage("--crf, --share, --strict, --until and --stage go with --video");
   }
   if (requests.empty() || outputDir.empty()) return Usage("--at and --out, or --video, are required");
   std::stable_sort(requests.begin(), requests.end(),

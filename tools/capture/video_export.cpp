@@ -48,6 +48,14 @@ namespace {
 constexpr int kMaxSlots = 3;
 constexpr int64_t kSpareUpToPixels = 1920 * 1080;
 constexpr double kProgressInterval = 0.5;  // seconds between progress lines
+constexpr int32_t kQualityCrf = 18;  // x264's "visually lossless" point
+constexpr int32_t kShareCrf = 20;    // under --share's cap: see the README
+// The show's own music ends 0.63 s before the show, its tail played out;
+// music that stops more than this before the export's end has run out.
+constexpr double kMusicEndSlack = 1.0;
+// --until cuts the music wherever it is: a fade this long (seconds) ends it
+// without a click yet too quickly to hear as a fade.
+constexpr double kCutFadeSeconds = 0.010;
 
 volatile sig_atomic_t Interrupted = 0;
 void OnSignal(int) { Interrupted = 1; }
@@ -294,6 +302,19 @@ int RunVideoExport(const VideoExportOptions& options) {
   sigaction(SIGTERM, &action, nullptr);
 
   const int64_t total = static_cast<int64_t>(std::ceil(options.until * options.fps - 1e-9));
+  VideoFileOptions fileOptions;
+  fileOptions.target = options.target;
+  fileOptions.container = container;
+  fileOptions.width = options.width;
+  fileOptions.height = options.height;
+  fileOptions.fps = options.fps;
+  fileOptions.share = options.share;
+  fileOptions.crf = options.crf >= 0 ? options.crf : options.share ? kShareCrf : kQualityCrf;
+  fileOptions.pictureCount = total;
+  {
+    std::string why;
+    if (!PlanVideoEncoding(&fileOptions, &why)) return FailWith(why);
+  }
   const bool rendering = options.stage != VideoStage::kEncode;
   if (rendering) {
     StartOptions start;
@@ -310,6 +331,22 @@ int RunVideoExport(const VideoExportOptions& options) {
   if (!OpenSoundtrack(&soundtrack, kMusicPath)) {
     ShowMessage(nullptr, kSoundError);
     return -1;
+  }
+  // Told before the first picture: a video that goes silent part-way is
+  // not one to send.
+  const double musicEnd = SoundtrackMusicEnd(&soundtrack);
+  if (musicEnd + kMusicEndSlack < options.until) {
+    char text[160];
+    std::snprintf(text, sizeof text, "%s runs out at %.1f s of the show; the video is silent after it",
+                  kMusicPath, musicEnd);
+    if (options.strict) {
+      CloseSoundtrack(&soundtrack);
+      return FailWith(std::string(text) + " (--strict)");
+    }
+    std::fprintf(stderr, "nitrate-capture: warning: %s\n", text);
+  }
+  if (options.until < kShowEnd) {
+    fileOptions.fadeOutFrames = std::llround(kCutFadeSeconds * soundtrack.sampleRate);
   }
   const double startup = Seconds(started);
 
@@ -331,14 +368,6 @@ int RunVideoExport(const VideoExportOptions& options) {
     return FailWith("--stage encode needs --raw FILE");
   }
   if (options.stage != VideoStage::kRender && !Interrupted) {
-    VideoFileOptions fileOptions;
-    fileOptions.target = options.target;
-    fileOptions.container = container;
-    fileOptions.width = options.width;
-    fileOptions.height = options.height;
-    fileOptions.fps = options.fps;
-    fileOptions.crf = options.crf;
-    fileOptions.pictureCount = total;
     fileOptions.sampleRate = soundtrack.sampleRate;
     fileOptions.soundtrack = ReadSoundtrackFor;
     fileOptions.soundtrackContext = &soundtrack;
@@ -453,11 +482,13 @@ int RunVideoExport(const VideoExportOptions& options) {
                                                              : "wrote";
   std::fprintf(stderr,
                "nitrate-capture: %s %s: %lld pictures %dx%d at %d/s, %.1f MB; start-up %.1f s, "
-               "passes %.1f s (%.1f/s), total %.1f s, peak memory %.0f MB\n",
+               "passes %.1f s (%.1f/s), total %.1f s, peak memory %.0f MB; H.264 level %d.%d, "
+               "at most %.1f Mb/s\n",
                stage, options.stage == VideoStage::kRender ? "(no file)" : options.target.c_str(),
                static_cast<long long>(total), options.width, options.height, options.fps,
                VideoFileBytes(options.stage == VideoStage::kRender ? options.rawPath : options.target) /
                    1e6,
-               startup, working, rate, Seconds(started), PeakMegabytes());
+               startup, working, rate, Seconds(started), PeakMegabytes(), fileOptions.levelIdc / 10,
+               fileOptions.levelIdc % 10, fileOptions.maxBitRate / 1e6);
   return exitCode;
 }

@@ -22,6 +22,8 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include "h264_levels.h"
+
 namespace {
 // Encoder choices (the README gives the reasons and the measurements).
 // x264's "veryfast" preset keeps a 2-core machine near the renderer's own
@@ -31,11 +33,35 @@ namespace {
 // makes the same file. Above 1920 x 1080 it buffers far fewer frames.
 constexpr const char* kX264Preset = "veryfast";
 constexpr const char* kX264Tune = "grain";
+// Under --share's cap the grain tuning spreads too few bits over every
+// speck and most of them vanish into flat patches; the film tuning keeps
+// more of it (measured: grain energy in the blacks 0.35 against 0.25 of the
+// capture's at 1280 x 720, 0.28 against 0.19 at 1920 x 1080, the lettering
+// alike), so --share uses it.
+constexpr const char* kX264ShareTune = "film";
 constexpr int64_t kLeanAbovePixels = 1920 * 1080;
 constexpr int kLeanThreads = 2;
 constexpr int64_t kAacBitRate = 256000;
 constexpr int kFlacBits = 24;
 constexpr int kFallbackSoundFrame = 4096;  // for encoders that take any size
+
+// Every stream keeps to a buffer of a quarter second at its cap: any second
+// then holds at most 1.25 times the cap, and the level written admits that
+// peak as its bitrate. A new shot's first picture still gets a fair share.
+constexpr int64_t kBufferDivisor = 4;
+
+// Without --share: at least level 4.1, which every hardware decoder of the
+// last decade plays, or what the size and rate need (4.2 at 1920 x 1080 and
+// 60 pictures a second), with the cap at 4/5 of its bitrate so that the
+// peak fits it. CRF 18 then runs free but for its busiest seconds.
+constexpr int kLowestQualityLevel = 41;
+
+// --share: the two bitrates common upload guidance gives, which the rest
+// follow as a power of the pixel rate.
+constexpr double kShareSmallPixelRate = 1280.0 * 720.0 * 30.0;
+constexpr double kShareSmallBitRate = 5e6;
+constexpr double kShareLargePixelRate = 1920.0 * 1080.0 * 60.0;
+constexpr double kShareLargeBitRate = 12e6;
 }  // namespace
 
 struct VideoFile {
@@ -98,6 +124,19 @@ bool DrainEncoder(VideoFile* file, AVCodecContext* encoder, AVStream* stream, st
   }
 }
 
+// Lowers the frames at positions from..from+count-1 of a soundtrack of
+// total frames so that its last fade frames fall to silence along half a
+// cosine: a cut in the middle of a note then ends without a click.
+void FadeOut(float* samples, int64_t count, int64_t from, int64_t total, int64_t fade) {
+  const int64_t start = total - fade;
+  for (int64_t i = std::max<int64_t>(0, start - from); i < count; ++i) {
+    const double along = static_cast<double>(from + i - start + 1) / static_cast<double>(fade);
+    const float gain = static_cast<float>(0.5 * (1.0 + std::cos(M_PI * std::min(along, 1.0))));
+    samples[2 * i] *= gain;
+    samples[2 * i + 1] *= gain;
+  }
+}
+
 // Encodes the soundtrack up to frame limit: whole encoder frames only,
 // unless the limit is the end of the soundtrack.
 bool EncodeSoundUpTo(VideoFile* file, int64_t limit, std::string* error) {
@@ -113,6 +152,9 @@ bool EncodeSoundUpTo(VideoFile* file, int64_t limit, std::string* error) {
     }
     float* samples = file->soundSamples.data();
     file->options.soundtrack(file->options.soundtrackContext, samples, static_cast<int32_t>(count));
+    if (file->options.fadeOutFrames > 0) {
+      FadeOut(samples, count, file->soundFramesSent, file->soundFramesTotal, file->options.fadeOutFrames);
+    }
     frame->nb_samples = static_cast<int>(count);
     if (file->audio->sample_fmt == AV_SAMPLE_FMT_FLTP) {
       float* left = reinterpret_cast<float*>(frame->data[0]);
@@ -165,8 +207,14 @@ bool OpenVideoEncoder(VideoFile* file, std::string* error) {
   c->thread_count = 0;  // x264's choice: one and a half per core
   if (file->format->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   av_opt_set(c->priv_data, "preset", kX264Preset, 0);
-  av_opt_set(c->priv_data, "tune", kX264Tune, 0);
+  av_opt_set(c->priv_data, "tune", o.share ? kX264ShareTune : kX264Tune, 0);
   av_opt_set_double(c->priv_data, "crf", o.crf, 0);
+  // The buffer x264 keeps to and the level written into the stream, which
+  // admits that buffer (kbit/s and kbit, rounded down to stay inside).
+  std::string params = "level=" + std::to_string(o.levelIdc / 10) + "." +
+                       std::to_string(o.levelIdc % 10) +
+                       ":vbv-maxrate=" + std::to_string(o.maxBitRate / 1000) +
+                       ":vbv-bufsize=" + std::to_string(o.bufferBits / 1000);
   if (static_cast<int64_t>(o.width) * o.height > kLeanAbovePixels) {
     // Every frame x264 holds is some 45 MB at 3840 x 2160: no look-ahead,
     // no B-frames and threads that share one frame (slices) keep it to a
@@ -174,9 +222,9 @@ bool OpenVideoEncoder(VideoFile* file, std::string* error) {
     // interpolated planes (the file grows some 13 %, measured over the first
     // second). The renderer, not the encoder, sets the pace at this size.
     c->thread_count = kLeanThreads;
-    av_opt_set(c->priv_data, "x264-params",
-               "rc-lookahead=0:bframes=0:sliced-threads=1:sync-lookahead=0:subme=0", 0);
+    params += ":rc-lookahead=0:bframes=0:sliced-threads=1:sync-lookahead=0:subme=0";
   }
+  av_opt_set(c->priv_data, "x264-params", params.c_str(), 0);
   const int opened = avcodec_open2(c, codec, nullptr);
   if (opened < 0) {
     *error = "cannot encode " + std::to_string(o.width) + "x" + std::to_string(o.height) +
@@ -253,6 +301,42 @@ bool VideoContainerForPath(const std::string& path, VideoContainer* container) {
     return true;
   }
   return false;
+}
+
+int64_t ShareBitRate(int32_t width, int32_t height, int32_t fps) {
+  const double exponent = std::log(kShareLargeBitRate / kShareSmallBitRate) /
+                          std::log(kShareLargePixelRate / kShareSmallPixelRate);
+  const double pixelRate = static_cast<double>(width) * height * fps;
+  return std::llround(kShareSmallBitRate * std::pow(pixelRate / kShareSmallPixelRate, exponent));
+}
+
+bool PlanVideoEncoding(VideoFileOptions* options, std::string* error) {
+  const int32_t w = options->width, h = options->height, fps = options->fps;
+  int64_t rate = 0, buffer = 0;
+  const H264Level* level = nullptr;
+  if (options->share) {
+    rate = ShareBitRate(w, h, fps);
+    buffer = rate / kBufferDivisor;
+    level = LowestH264Level(w, h, fps, rate + buffer, buffer, 0);
+  } else {
+    level = LowestH264Level(w, h, fps, 0, 0, kLowestQualityLevel);
+    if (level) {
+      rate = HighProfileBitRate(*level) * kBufferDivisor / (kBufferDivisor + 1);
+      buffer = rate / kBufferDivisor;
+    }
+  }
+  if (!level) {
+    const H264Level& top = kHighestH264Level;
+    *error = "cannot encode " + std::to_string(w) + "x" + std::to_string(h) + " at " +
+             std::to_string(fps) + "/s: no H.264 level allows it (at most " +
+             std::to_string(top.frameMacroblocks * 256) + " pixels a picture, " +
+             std::to_string(top.macroblocksPerSecond * 256) + " a second)";
+    return false;
+  }
+  options->levelIdc = level->idc;
+  options->maxBitRate = rate;
+  options->bufferBits = buffer;
+  return true;
 }
 
 VideoFile* CreateVideoFile(const VideoFileOptions& options, std::string* error) {

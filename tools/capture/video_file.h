@@ -28,11 +28,28 @@ struct VideoFileOptions {
   int32_t width = 0, height = 0;  // even, pixels
   int32_t fps = 60;               // pictures per second
   int32_t crf = 18;               // x264 constant rate factor, 0-51
+  // The decoder buffer the stream keeps to (x264's VBV) and the level it
+  // is labelled with, which admits both: see PlanVideoEncoding.
+  int32_t levelIdc = 0;           // 41 for level 4.1
+  int64_t maxBitRate = 0;         // bits/s into the buffer
+  int64_t bufferBits = 0;
+  bool share = false;             // the small-file settings (--share)
+  int64_t fadeOutFrames = 0;      // the soundtrack's last frames fade to silence
   int64_t pictureCount = 0;       // the pictures that will be given, > 0
   uint32_t sampleRate = 44100;
   SoundtrackReader soundtrack = nullptr;
   void* soundtrackContext = nullptr;
 };
+
+// The bitrate cap --share keeps to, bits/s: 5 Mb/s at 1280 x 720 and 30
+// pictures a second, 12 Mb/s at 1920 x 1080 and 60, and between and beyond
+// them a power of the pixel rate through those two.
+int64_t ShareBitRate(int32_t width, int32_t height, int32_t fps);
+
+// Fills in the level and the decoder buffer for options' size, rate and
+// mode (share or not). false with *error set (one line) when no H.264 level
+// admits the size and rate; options is then unchanged.
+bool PlanVideoEncoding(VideoFileOptions* options, std::string* error);
 
 // Creates the temporary file beside options.target and opens both encoders.
 // null on failure with *error set (no file is left behind). The soundtrack

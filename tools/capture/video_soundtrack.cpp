@@ -13,8 +13,30 @@ namespace {
 constexpr uint32_t kLowestSampleRate = 8000;
 constexpr uint32_t kHighestSampleRate = 192000;
 
+// A damaged packet decodes to nothing and the next one decodes again; the
+// end is where nothing comes any more.
+constexpr int kEmptyDecodesAtEnd = 16;
+
 int32_t DecodeFromVorbis(void* context, int32_t* channels, float*** channelData) {
   return DecodeVorbisFrame(static_cast<VorbisDecoder*>(context), channels, channelData);
+}
+// Decodes the whole music once more, on a decoder of its own, and counts
+// its frames: how long the soundtrack holds music is known before the
+// first picture is rendered.
+int64_t CountMusicFrames(const uint8_t* bytes, int32_t size) {
+  VorbisDecoder* decoder = OpenVorbisDecoder(bytes, size);
+  if (!decoder) return 0;
+  int64_t frames = 0;
+  int empty = 0;
+  while (empty < kEmptyDecodesAtEnd) {
+    int32_t channels = 0;
+    float** data = nullptr;
+    const int32_t length = DecodeVorbisFrame(decoder, &channels, &data);
+    frames += length;
+    empty = length > 0 ? 0 : empty + 1;
+  }
+  CloseVorbisDecoder(decoder);
+  return frames;
 }
 }  // namespace
 
@@ -32,7 +54,12 @@ bool OpenSoundtrack(Soundtrack* track, const char* path) {
     return false;
   }
   track->silenceLeft = kMusicHalfFrames;
+  track->musicFrames = CountMusicFrames(track->fileBytes, size);
   return true;
+}
+
+double SoundtrackMusicEnd(const Soundtrack* track) {
+  return static_cast<double>(kMusicHalfFrames + track->musicFrames) / track->sampleRate;
 }
 
 void ReadSoundtrack(Soundtrack* track, float* out, int32_t frameCount) {

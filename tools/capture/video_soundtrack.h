@@ -14,6 +14,7 @@ struct Soundtrack {
   VorbisDecoder* decoder;
   uint32_t sampleRate;
   int64_t silenceLeft;  // frames of the opening half still to give
+  int64_t musicFrames;  // the music's length: frames the decoder gives
   MusicRefillState refill;
 };
 
@@ -21,6 +22,10 @@ struct Soundtrack {
 // decodable stream, or states a sample rate the live show refuses (the
 // caller shows "Sound error."); *track is then left closed.
 bool OpenSoundtrack(Soundtrack* track, const char* path);
+
+// The show time in seconds at which the music runs out: the opening half
+// of silence and the music's own length.
+double SoundtrackMusicEnd(const Soundtrack* track);
 
 // Writes the next frameCount stereo frames (left, right floats) to out;
 // silence after the end of the music, as the live stream plays.
