@@ -6,7 +6,7 @@
 // much of the grain in the blacks survived (high-pass energy, decoded over
 // captured). Optionally writes the decoded pictures as PNGs.
 //   video-measure FILE FPS [T=CAPTURE.png ...] [--dump DIR]
-// Built by video_share_bench.sh (g++ and pkg-config; not part of the build).
+// Built with the project as build/video-measure.
 #define STB_IMAGE_IMPLEMENTATION
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image.h>

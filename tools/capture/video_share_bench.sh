@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The figures behind --share: the whole show at 1280 x 720, 30/s and at
 # 1920 x 1080, 60/s exported with --share, and its first 20 s with the
-# default settings, each measured by video-measure (built here from
-# video_measure.cpp): file size, mean and peak one-second bitrate, the level
+# default settings, each measured by video-measure (BUILD_DIR/video-measure,
+# from video_measure.cpp): file size, mean and peak one-second bitrate, the level
 # and its buffer, PSNR against PNG captures of a title card and a scene, and
 # the grain kept in the blacks. Writes side-by-side crops of the grain
 # (captured, default, --share) into OUT_DIR. Heavy: two whole exports, run
@@ -14,12 +14,10 @@ out=$(mkdir -p "${2:-$build/video-share}" && cd "${2:-$build/video-share}" && pw
 tools=$(cd "$(dirname "$0")" && pwd)
 cd "$tools/../../content"
 capture="$build/nitrate-capture"
-measure="$out/video-measure"
+measure="$build/video-measure"
 export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy DISPLAY=
 
-# shellcheck disable=SC2046
-g++ -O2 -std=c++17 -I"$tools" "$tools/video_measure.cpp" -o "$measure" \
-  $(pkg-config --cflags --libs libavformat libavcodec libavutil libswscale)
+[ -x "$measure" ] || { echo "no $measure: build the project first"; exit 1; }
 
 card=7 scene=40.5  # a title card; the planes scene
 for run in "1280x720 30" "1920x1080 60"; do
