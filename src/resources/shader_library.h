@@ -123,8 +123,8 @@ struct ListedUniform {
 };
 
 // The location LoadShaders fetched for a listed uniform: an array read, no
-// lookup by name while the show runs. -1 where the shader leaves the uniform
-// out, which GL ignores (the cube program's t).
+// lookup by name while the show runs. -1 where the shader leaves a listed
+// uniform out, which is allowed: GL ignores uniform calls on -1.
 inline GLint UniformLocation(ListedUniform uniform) {
   return UniformLocationTable[uniform.program][uniform.slot];
 }
