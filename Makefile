@@ -7,7 +7,11 @@
 # make video-bench  the export's speed: render alone, encode alone, total
 # make fuzz     fuzzes each content reader for FUZZ_SECONDS (default 300)
 # make check    sanitizer builds and tests, the fault matrix, 30 s of each fuzzer
+#
+# Warnings are shown but stop the build only with WERROR=ON (.ci/run sets it;
+# make check's own sanitizer builds always use it).
 BUILD ?= build
+WERROR ?= OFF
 JOBS ?= 2
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 300
@@ -21,7 +25,7 @@ deps:
 	@scripts/install-deps.sh
 
 build: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNITRATE_WERROR=$(WERROR) >/dev/null
 	@cmake --build $(BUILD) -j$(JOBS)
 
 run: build

@@ -4,15 +4,17 @@ handwriting reel, the film gate, four dust and scratch overlays, bricks, stars a
 Mandelbrot set. Run from anywhere with Debian's python3 (PIL and numpy from Debian).
 
 Output is deterministic: fixed seeds, no metadata, fixed JPEG settings, so a rerun
-gives byte-identical files. Exits non-zero with a message if a font or folder is missing."""
+gives byte-identical files. Exits non-zero with a message if a font or folder is missing.
+--out DIR writes the images into DIR instead (the content check compares them there)."""
 
+import argparse
 import os
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from images import cards, film, textures, writing  # noqa: E402
+from images import cards, common, film, textures, writing  # noqa: E402
 
 STEPS = [
     ("title cards", cards.make_cards),
@@ -26,6 +28,11 @@ STEPS = [
 
 
 def main():
+    parser = argparse.ArgumentParser(description="Writes the show's 24 images.")
+    parser.add_argument("--out", metavar="DIR", help="folder to write into (default content/images)")
+    args = parser.parse_args()
+    if args.out:
+        common.set_output_dir(args.out)
     for label, step in STEPS:
         started = time.time()
         step()

@@ -4,8 +4,10 @@ in the `f v//vn` form with one flat normal per face, so the light catches each b
 
 The cube has half-size 0.95 (the scene swells it up to 1.6x along one axis in front of
 the camera). Before writing, every triangle is checked to be wound counter-clockwise
-seen from outside; a wrong one stops the script with a non-zero exit."""
+seen from outside; a wrong one stops the script with a non-zero exit. --out DIR writes
+DIR/cube.obj instead (the content check compares it there)."""
 
+import argparse
 import itertools
 import math
 import os
@@ -97,6 +99,11 @@ def check_closed(faces):
 
 
 def main():
+    parser = argparse.ArgumentParser(description="Writes the show's bevelled cube mesh.")
+    parser.add_argument("--out", metavar="DIR", help="folder to write cube.obj into (default content/3d)")
+    args = parser.parse_args()
+    out_path = os.path.join(os.path.abspath(args.out), "cube.obj") if args.out else OUT_PATH
+
     triangles = []
     for normal, loop in polygons():
         triangles += [(normal, tri) for tri in wound_triangles(normal, loop)]
@@ -124,11 +131,11 @@ def main():
     lines += ["vn %.6f %.6f %.6f" % n for n in normals]
     lines += faces
 
-    os.makedirs(os.path.dirname(OUT_PATH), exist_ok=True)
-    with open(OUT_PATH, "w", newline="\n") as out:
+    os.makedirs(os.path.dirname(out_path), exist_ok=True)
+    with open(out_path, "w", newline="\n") as out:
         out.write("\n".join(lines) + "\n")
     print("make_mesh: %d vertices, %d normals, %d triangles -> %s"
-          % (len(positions), len(normals), len(triangles), os.path.relpath(OUT_PATH)))
+          % (len(positions), len(normals), len(triangles), os.path.relpath(out_path)))
     return 0
 
 

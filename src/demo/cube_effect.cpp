@@ -28,9 +28,9 @@ void ClearGrey() {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
-void SetMatrices(int program, const CubeTransformMatrices& matrices) {
-  gl.glUniformMatrix4fv(UniformLocation(program, "m"), 1, GL_FALSE, matrices.m);
-  gl.glUniformMatrix4fv(UniformLocation(program, "nm"), 1, GL_FALSE, matrices.nm);
+void SetMatrices(ListedUniform m, ListedUniform nm, const CubeTransformMatrices& matrices) {
+  gl.glUniformMatrix4fv(UniformLocation(m), 1, GL_FALSE, matrices.m);
+  gl.glUniformMatrix4fv(UniformLocation(nm), 1, GL_FALSE, matrices.nm);
 }
 }  // namespace
 
@@ -38,7 +38,7 @@ void CubeEffect() {
   ClearGrey();
   const CubeTransformMatrices matrices = CubeTransform(DemoTime);
   gl.glUseProgram(ProgramTable[kProgramCube]);
-  SetMatrices(kProgramCube, matrices);
+  SetMatrices({kProgramCube, "m"}, {kProgramCube, "nm"}, matrices);
   DrawMesh();
 }
 
@@ -48,7 +48,7 @@ void TexturedCubeEffect() {
   gl.glActiveTexture(GL_TEXTURE4);
   glBindTexture(GL_TEXTURE_2D, ImageTexture(kImageBrick));
   gl.glUseProgram(ProgramTable[kProgramTexturedCube]);
-  SetMatrices(kProgramTexturedCube, matrices);
-  gl.glUniform1i(UniformLocation(kProgramTexturedCube, "T"), 4);
+  SetMatrices({kProgramTexturedCube, "m"}, {kProgramTexturedCube, "nm"}, matrices);
+  gl.glUniform1i(UniformLocation({kProgramTexturedCube, "T"}), 4);
   DrawMesh();
 }

@@ -8,12 +8,12 @@
 
 void MetaballsEffect() {
   ComputeBallPositions(BallMotionTable, DemoTime, BallPositions);
-  const int p = kProgramMetaballs;
+  constexpr ProgramIndex p = kProgramMetaballs;
   gl.glUseProgram(ProgramTable[p]);
-  gl.glUniform1f(UniformLocation(p, "t"), 70.0f);
-  gl.glUniform2fv(UniformLocation(p, "p"), 16, BallPositions);
+  gl.glUniform1f(UniformLocation({p, "t"}), 70.0f);
+  gl.glUniform2fv(UniformLocation({p, "p"}), 16, BallPositions);
   // 4:3, the shape of the scene target.
-  gl.glUniform2f(UniformLocation(p, "qs"), 4.0f / 3.0f, 1.0f);
-  gl.glUniform2f(UniformLocation(p, "qb"), 0.0f, 0.0f);
+  gl.glUniform2f(UniformLocation({p, "qs"}), 4.0f / 3.0f, 1.0f);
+  gl.glUniform2f(UniformLocation({p, "qb"}), 0.0f, 0.0f);
   DrawFullscreenQuad();
 }

@@ -12,8 +12,8 @@ void PlanesEffect() {
   gl.glActiveTexture(GL_TEXTURE2);
   glBindTexture(GL_TEXTURE_2D, ImageTexture(kImageBrick));
   gl.glUseProgram(ProgramTable[kProgramPlanes]);
-  gl.glUniform1i(UniformLocation(kProgramPlanes, "T"), 2);
-  gl.glUniform1f(UniformLocation(kProgramPlanes, "t"), values.t);
-  gl.glUniform2f(UniformLocation(kProgramPlanes, "c"), values.c[0], values.c[1]);
+  gl.glUniform1i(UniformLocation({kProgramPlanes, "T"}), 2);
+  gl.glUniform1f(UniformLocation({kProgramPlanes, "t"}), values.t);
+  gl.glUniform2f(UniformLocation({kProgramPlanes, "c"}), values.c[0], values.c[1]);
   DrawFullscreenQuad();
 }

@@ -19,19 +19,19 @@ void ProjectorPass(const FilmFrameState& state, double brightness) {
   gl.glActiveTexture(GL_TEXTURE2);
   glBindTexture(GL_TEXTURE_2D, scratch);
 
-  const int p = kProgramProjector;
+  constexpr ProgramIndex p = kProgramProjector;
   gl.glUseProgram(ProgramTable[p]);
-  gl.glUniform1i(UniformLocation(p, "T"), 0);
-  gl.glUniform1i(UniformLocation(p, "F"), 1);
-  gl.glUniform1i(UniformLocation(p, "U"), 2);
+  gl.glUniform1i(UniformLocation({p, "T"}), 0);
+  gl.glUniform1i(UniformLocation({p, "F"}), 1);
+  gl.glUniform1i(UniformLocation({p, "U"}), 2);
   // The gate covers its full height and 0.375 x aspect either side of the
   // centre, so a 4:3 picture keeps its shape on any screen.
-  gl.glUniform2f(UniformLocation(p, "ts"), PictureHalfWidth(AspectRatio), 0.5f);
-  gl.glUniform2f(UniformLocation(p, "tb"), 0.5f, 0.5f);
-  gl.glUniform2f(UniformLocation(p, "qs"), state.sceneScale[0], state.sceneScale[1]);
-  gl.glUniform2f(UniformLocation(p, "qb"), state.sceneOffset[0], state.sceneOffset[1]);
-  gl.glUniform2f(UniformLocation(p, "us"), state.scratchScale[0], state.scratchScale[1]);
-  gl.glUniform2f(UniformLocation(p, "ub"), state.scratchOffset[0], state.scratchOffset[1]);
-  gl.glUniform1f(UniformLocation(p, "r"), static_cast<float>(brightness));
+  gl.glUniform2f(UniformLocation({p, "ts"}), PictureHalfWidth(AspectRatio), 0.5f);
+  gl.glUniform2f(UniformLocation({p, "tb"}), 0.5f, 0.5f);
+  gl.glUniform2f(UniformLocation({p, "qs"}), state.sceneScale[0], state.sceneScale[1]);
+  gl.glUniform2f(UniformLocation({p, "qb"}), state.sceneOffset[0], state.sceneOffset[1]);
+  gl.glUniform2f(UniformLocation({p, "us"}), state.scratchScale[0], state.scratchScale[1]);
+  gl.glUniform2f(UniformLocation({p, "ub"}), state.scratchOffset[0], state.scratchOffset[1]);
+  gl.glUniform1f(UniformLocation({p, "r"}), static_cast<float>(brightness));
   DrawFullscreenQuad();
 }

@@ -10,10 +10,10 @@ void ScreenEffect(double progress) {
   const ScreenZoomUniforms zoom = ScreenZoomAt(progress);
   gl.glActiveTexture(GL_TEXTURE4);
   glBindTexture(GL_TEXTURE_2D, ImageTexture(kImageMandelbrot));
-  const int p = kProgramScreen;
+  constexpr ProgramIndex p = kProgramScreen;
   gl.glUseProgram(ProgramTable[p]);
-  gl.glUniform2f(UniformLocation(p, "ts"), zoom.scale, zoom.scale);
-  gl.glUniform2f(UniformLocation(p, "tb"), 0.5f, zoom.centreY);
-  gl.glUniform1i(UniformLocation(p, "T"), 4);
+  gl.glUniform2f(UniformLocation({p, "ts"}), zoom.scale, zoom.scale);
+  gl.glUniform2f(UniformLocation({p, "tb"}), 0.5f, zoom.centreY);
+  gl.glUniform1i(UniformLocation({p, "T"}), 4);
   DrawFullscreenQuad();
 }

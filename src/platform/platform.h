@@ -1,8 +1,8 @@
 // The platform layer: the operating-system services the show needs, in plain
 // functions, and the only code that knows SDL, X11 or POSIX. The SDL backend
-// (sdl_*.cpp) gives the window, the GL context, events, message boxes and the
-// clock; the POSIX files (posix_*.cpp) give the instance guard, the allocator
-// policy, the wall clock and sleeping. The sound output is in audio_device.h
+// (sdl_*.cpp) gives the window, the GL context, events and message boxes; the
+// POSIX files (posix_*.cpp) give the instance guard, the allocator policy, the
+// monotonic and wall clocks and sleeping. The sound output is in audio_device.h
 // and the file reader in whole_file.h.
 //
 // Each service says its thread, its units and what it does on failure.

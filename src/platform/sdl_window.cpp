@@ -1,4 +1,4 @@
-// SDL2 backend of the window, GL context, events, clock and message boxes.
+// SDL2 backend of the window, GL context, events and message boxes.
 // Main thread only. Failures are reported on stderr and as false results;
 // nothing here aborts the process.
 #include "platform/platform.h"
@@ -203,9 +203,6 @@ void PlatformShowMessage(const char* caption, const char* text) {
   // Fails quickly (and harmlessly) where there is no display to show it on.
   SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, shownCaption, text ? text : "", nullptr);
 }
-
-uint64_t PlatformClockCounter() { return SDL_GetPerformanceCounter(); }
-uint64_t PlatformClockFrequency() { return SDL_GetPerformanceFrequency(); }
 
 bool PlatformPumpEvents(int* exitCode) {
   SDL_Event event;

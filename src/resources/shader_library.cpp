@@ -2,10 +2,10 @@
 // The first failure is shown to the user and ends the build.
 #include "resources/shader_library.h"
 
-#include <cassert>
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "common/messages.h"
 #include "platform/whole_file.h"
@@ -29,19 +29,6 @@ void ShowInfoLog(const char* caption, GLint logLength, bool isProgram, GLuint ob
   delete[] log;
 }
 }  // namespace
-
-// Program name (and fragment shader), vertex shader, geometry shader,
-// uniforms. The row order is the link order and the program index.
-const ShaderProgramRow ShaderPrograms[kProgramCount] = {
-    {"tunnel", "tunnel", nullptr, {"T", "t", "c", "u", "v"}},
-    {"projector", "projector", nullptr, {"T", "ts", "tb", "r", "F", "qs", "qb", "U", "us", "ub"}},
-    {"metaballs", "projector", nullptr, {"p", "t", "qs", "qb"}},
-    {"cube", "cube", nullptr, {"m", "nm", "t"}},
-    {"screen", "projector", nullptr, {"T", "ts", "tb"}},
-    {"plasma", "projector", nullptr, {"t", "ts", "tb", "r"}},
-    {"texturedcube", "cube", nullptr, {"m", "nm", "T"}},
-    {"planes", "tunnel", nullptr, {"T", "t", "c"}},
-};
 
 const ShaderStageInfo ShaderStages[kStageCount] = {
     {".fs", GL_FRAGMENT_SHADER},
@@ -90,15 +77,6 @@ bool BuildShaderPath(char (&path)[kShaderPathSize], const char* name, const char
   return true;
 }
 
-GLint UniformLocation(int program, const char* name) {
-  const ShaderProgramRow& row = ShaderPrograms[program];
-  for (int i = 0; i < kMaxProgramUniforms && row.uniforms[i]; ++i) {
-    if (std::strcmp(row.uniforms[i], name) == 0) return UniformLocationTable[program][i];
-  }
-  assert(!"uniform not listed for this program");
-  return -1;
-}
-
 GLuint CompileShaderFile(const char* path, GLenum type) {
   int32_t length = 0;
   uint8_t* source = ReadWholeFile(path, &length);
@@ -119,6 +97,19 @@ GLuint CompileShaderFile(const char* path, GLenum type) {
   gl.glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &logLength);
   ShowInfoLog(path, logLength, false, shader);
   return 0;
+}
+
+GLuint CompileShaderOf(const char* name, ShaderStage stage) {
+  const char* suffix = ShaderStages[stage].suffix;
+  char path[kShaderPathSize];
+  if (!BuildShaderPath(path, name, suffix)) {
+    // The whole path, so that the caption names the shader that was refused;
+    // an empty caption would leave the user guessing.
+    const std::string whole = std::string("shaders/") + name + suffix;
+    ShowMessage(whole.c_str(), kCouldNotOpen);
+    return 0;
+  }
+  return CompileShaderFile(path, ShaderStages[stage].type);
 }
 
 bool LinkShaderProgram(GLuint program) {
@@ -149,9 +140,7 @@ bool BuildPrograms() {
         shaders[stage][program] = shaders[stage][first];
         continue;
       }
-      char path[kShaderPathSize];
-      BuildShaderPath(path, ShaderFileOf(ShaderPrograms[program], column), ShaderStages[stage].suffix);
-      shaders[stage][program] = CompileShaderFile(path, ShaderStages[stage].type);
+      shaders[stage][program] = CompileShaderOf(ShaderFileOf(ShaderPrograms[program], column), column);
       if (shaders[stage][program] == 0) return false;
     }
   }

@@ -33,7 +33,19 @@ struct ShaderProgramRow {
   const char* geometryShader;                 // nullptr: none
   const char* uniforms[kMaxProgramUniforms];  // the listed names, then nullptr
 };
-extern const ShaderProgramRow ShaderPrograms[kProgramCount];
+// Program name (and fragment shader), vertex shader, geometry shader,
+// uniforms. The row order is the link order and the program index. Here in
+// the header so that the compiler can check the uniform names the code sets.
+inline constexpr ShaderProgramRow ShaderPrograms[kProgramCount] = {
+    {"tunnel", "tunnel", nullptr, {"T", "t", "c", "u", "v"}},
+    {"projector", "projector", nullptr, {"T", "ts", "tb", "r", "F", "qs", "qb", "U", "us", "ub"}},
+    {"metaballs", "projector", nullptr, {"p", "t", "qs", "qb"}},
+    {"cube", "cube", nullptr, {"m", "nm", "t"}},
+    {"screen", "projector", nullptr, {"T", "ts", "tb"}},
+    {"plasma", "projector", nullptr, {"t", "ts", "tb", "r"}},
+    {"texturedcube", "cube", nullptr, {"m", "nm", "T"}},
+    {"planes", "tunnel", nullptr, {"T", "t", "c"}},
+};
 
 // The number of uniforms a row lists.
 int UniformCount(const ShaderProgramRow& row);
@@ -68,14 +80,54 @@ extern const AttributeBinding AttributeBindings[kAttributeBindingCount];
 inline constexpr int kShaderPathSize = 32;
 bool BuildShaderPath(char (&path)[kShaderPathSize], const char* name, const char* suffix);
 
+// Compiles shaders/<name><the stage's suffix>. 0 after a shown failure: "Could
+// not open" with the path as caption when the name is too long for the path
+// buffer or the file cannot be read, or the compile log.
+GLuint CompileShaderOf(const char* name, ShaderStage stage);
+
 extern GLuint ProgramTable[kProgramCount];
 // Per program, the locations of its uniforms in list order (-1 where the
 // shader dropped one); the slots past its list are unused.
 extern GLint UniformLocationTable[kProgramCount][kMaxProgramUniforms];
 
-// The location of a listed uniform of a program (-1 if the shader dropped it).
-// Naming a uniform the program does not list is a programming error.
-GLint UniformLocation(int program, const char* name);
+// The slot of `name` in the program's uniform list, or -1 when the list does
+// not have it.
+constexpr int FindUniformSlot(int program, const char* name) {
+  const ShaderProgramRow& row = ShaderPrograms[program];
+  for (int slot = 0; slot < kMaxProgramUniforms && row.uniforms[slot]; ++slot) {
+    const char* listed = row.uniforms[slot];
+    const char* wanted = name;
+    while (*listed != '\0' && *listed == *wanted) {
+      ++listed;
+      ++wanted;
+    }
+    if (*listed == *wanted) return slot;
+  }
+  return -1;
+}
+
+// Never defined: reaching it while compiling stops the build (see below).
+void UniformNameNotInTheProgramsList();
+
+// A uniform the code sets, by its program and listed name, found while the
+// code compiles: a name the program's list does not have stops the build, in
+// every build type, with an error that shows the name. Written in place, as
+// in UniformLocation({kProgramScreen, "ts"}).
+struct ListedUniform {
+  consteval ListedUniform(ProgramIndex program, const char* name)
+      : program(program), slot(FindUniformSlot(program, name)) {
+    if (slot < 0) UniformNameNotInTheProgramsList();
+  }
+  ProgramIndex program;
+  int slot;
+};
+
+// The location LoadShaders fetched for a listed uniform: an array read, no
+// lookup by name while the show runs. -1 where the shader leaves a listed
+// uniform out, which is allowed: GL ignores uniform calls on -1.
+inline GLint UniformLocation(ListedUniform uniform) {
+  return UniformLocationTable[uniform.program][uniform.slot];
+}
 
 // Compiles every shader file once (all fragment shaders in row order, then
 // the vertex shaders, then the geometry shaders, each at its first use),

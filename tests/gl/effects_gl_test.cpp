@@ -48,10 +48,17 @@ class SceneEffect : public testing::Test {
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
   }
 
+  // The location start-up fetched for a uniform that the program lists.
+  GLint ListedLocation(int program, const char* name) {
+    const int slot = FindUniformSlot(program, name);
+    EXPECT_GE(slot, 0) << name << " is not listed for " << ShaderPrograms[program].name;
+    return slot < 0 ? -1 : UniformLocationTable[program][slot];
+  }
+
   // Reads `count` floats of a uniform that the program lists.
   std::vector<float> Uniform(int program, const char* name, int count) {
     std::vector<float> values(16, NAN);
-    const GLint location = UniformLocation(program, name);
+    const GLint location = ListedLocation(program, name);
     EXPECT_NE(location, -1) << name;
     if (location != -1) getUniformf(ProgramTable[program], location, values.data());
     values.resize(count);
@@ -60,7 +67,7 @@ class SceneEffect : public testing::Test {
 
   GLint SamplerUnit(int program, const char* name) {
     GLint unit = -1;
-    getUniformi(ProgramTable[program], UniformLocation(program, name), &unit);
+    getUniformi(ProgramTable[program], ListedLocation(program, name), &unit);
     return unit;
   }
 
@@ -130,7 +137,7 @@ TEST_F(SceneEffect, TunnelsSetTheirClockTwistAndSwayOnUnitTwo) {
   EXPECT_EQ(Uniform(kProgramTunnel, "t", 1)[0], -183.0f);
   EXPECT_NEAR(Uniform(kProgramTunnel, "v", 1)[0], 0.7086804f, 1e-7f);
   // Nothing ever gives the tunnel's c a value (if the shader keeps it at all).
-  const GLint c = UniformLocation(kProgramTunnel, "c");
+  const GLint c = UniformLocation({kProgramTunnel, "c"});
   if (c != -1) {
     float value[2] = {1, 1};
     getUniformf(ProgramTable[kProgramTunnel], c, value);

@@ -40,11 +40,18 @@ GLint BoundOnUnit(int unit) {
   return name;
 }
 
+// The location start-up fetched for a uniform that the program lists.
+GLint ListedLocation(int program, const char* name) {
+  const int slot = FindUniformSlot(program, name);
+  EXPECT_GE(slot, 0) << name << " is not listed for " << ShaderPrograms[program].name;
+  return slot < 0 ? -1 : UniformLocationTable[program][slot];
+}
+
 std::vector<float> UniformValue(int program, const char* name, int count) {
   static auto getUniform =
       reinterpret_cast<PFNGLGETUNIFORMFVPROC>(PlatformGlProcAddress("glGetUniformfv"));
   std::vector<float> value(count);
-  getUniform(ProgramTable[program], UniformLocation(program, name), value.data());
+  getUniform(ProgramTable[program], ListedLocation(program, name), value.data());
   return value;
 }
 
@@ -52,7 +59,7 @@ GLint UniformInt(int program, const char* name) {
   static auto getUniform =
       reinterpret_cast<PFNGLGETUNIFORMIVPROC>(PlatformGlProcAddress("glGetUniformiv"));
   GLint value = -1;
-  getUniform(ProgramTable[program], UniformLocation(program, name), &value);
+  getUniform(ProgramTable[program], ListedLocation(program, name), &value);
   return value;
 }
 }  // namespace

@@ -130,8 +130,8 @@ TEST_F(SceneLook, MandelbrotFramingFollowsTheImagesTextureSpace) {
     }
     return false;
   };
-  const GLint scale = UniformLocation(kProgramScreen, "ts");
-  const GLint offset = UniformLocation(kProgramScreen, "tb");
+  const GLint scale = UniformLocation({kProgramScreen, "ts"});
+  const GLint offset = UniformLocation({kProgramScreen, "tb"});
   const int middle = (kSceneHeight / 2) * kSceneWidth + kSceneWidth / 2;
   int insideTone = -1;
   std::vector<int> outsideTones;

@@ -11,6 +11,24 @@
 #include "common/gl_entry_points.h"
 #include "resources/shader_library.h"
 
+namespace {
+// What ShowMessage wrote to stderr: the lines it writes itself. Where SDL
+// falls back to zenity for its boxes, zenity adds blank lines and its own
+// complaint that there is no display; those are left out.
+std::string ShownMessages(const std::string& captured) {
+  std::string shown;
+  size_t start = 0;
+  while (start < captured.size()) {
+    size_t end = captured.find('\n', start);
+    if (end == std::string::npos) end = captured.size();
+    const std::string line = captured.substr(start, end - start);
+    if (!line.empty() && line.rfind("(zenity:", 0) != 0) shown += line + "\n";
+    start = end + 1;
+  }
+  return shown;
+}
+}  // namespace
+
 TEST(ShaderTables, CompositionAndNames) {
   // The files in the order the build compiles them: each once, every
   // fragment shader before any vertex shader, no geometry shader.
@@ -64,6 +82,31 @@ TEST(ShaderTables, CompositionAndNames) {
   EXPECT_STREQ(path, "");
 }
 
+TEST(ShaderTables, TooLongNameIsRefusedWithItsPath) {
+  // Refused before any file is read or GL is called, so no context is needed;
+  // the caption names the shader rather than being empty.
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(CompileShaderOf("abcdefghijklmnopqrstu", kStageVertex), 0u);
+  EXPECT_EQ(ShownMessages(testing::internal::GetCapturedStderr()),
+            "shaders/abcdefghijklmnopqrstu.vs: Could not open\n");
+}
+
+TEST(ShaderTables, UniformSlotsFollowEachProgramsList) {
+  for (int p = 0; p < kProgramCount; ++p) {
+    for (int slot = 0; slot < UniformCount(ShaderPrograms[p]); ++slot) {
+      EXPECT_EQ(FindUniformSlot(p, ShaderPrograms[p].uniforms[slot]), slot) << ShaderPrograms[p].name;
+    }
+  }
+  // Whole names only, and each program's own list.
+  EXPECT_EQ(FindUniformSlot(kProgramProjector, "ub"), 9);
+  EXPECT_EQ(FindUniformSlot(kProgramProjector, "u"), -1);
+  EXPECT_EQ(FindUniformSlot(kProgramProjector, "ubx"), -1);
+  EXPECT_EQ(FindUniformSlot(kProgramCube, "T"), -1);
+  EXPECT_EQ(FindUniformSlot(kProgramTexturedCube, "T"), 2);
+  constexpr ListedUniform brightness{kProgramProjector, "r"};
+  static_assert(brightness.slot == 3);
+}
+
 namespace {
 std::vector<std::string> looked;
 const char* refuse = nullptr;
@@ -80,7 +123,7 @@ std::string FetchRefusing(const char* name) {
   GlEntryPoints table{};
   testing::internal::CaptureStderr();
   EXPECT_FALSE(FetchGlEntryPoints(&table, FakeLookup, "swapper"));
-  return testing::internal::GetCapturedStderr();
+  return ShownMessages(testing::internal::GetCapturedStderr());
 }
 }  // namespace
 

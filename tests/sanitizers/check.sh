@@ -72,7 +72,8 @@ configure_and_build() {  # DIR SANITIZER TARGETS...
   if [ "$sanitizer" != thread ]; then
     extra=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DNITRATE_FUZZ=ON)
   fi
-  cmake -S "$source" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  # Its builds hold the code to a clean build: any warning stops them.
+  cmake -S "$source" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNITRATE_WERROR=ON \
     -DNITRATE_SANITIZE="$sanitizer" "${extra[@]}" >/dev/null &&
     cmake --build "$dir" -j"$jobs" $(printf -- '--target %s ' "$@") >/dev/null
 }

@@ -54,6 +54,12 @@ def font(face, size):
     return _font_cache[key]
 
 
+def set_output_dir(path):
+    """Sends every image written from now on to `path` instead of content/images."""
+    global IMAGE_DIR
+    IMAGE_DIR = os.path.abspath(path)
+
+
 def output_path(name):
     os.makedirs(IMAGE_DIR, exist_ok=True)
     return os.path.join(IMAGE_DIR, name)
