@@ -7,6 +7,7 @@
 # make video-bench  the export's speed: render alone, encode alone, total
 # make fuzz     fuzzes each content reader for FUZZ_SECONDS (default 300)
 # make check    sanitizer builds and tests, the fault matrix, 30 s of each fuzzer
+# make lint     clang-format's check and clang-tidy over src/ and tools/ (.clang-format, .clang-tidy)
 #
 # Warnings are shown but stop the build only with WERROR=ON (.ci/run sets it;
 # make check's own sanitizer builds always use it).
@@ -17,7 +18,7 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 300
 FUZZ_TARGETS = obj_reader image_decoder vorbis_decoder whole_file
 
-.PHONY: all deps build run test desktop-test content bench video video-bench clean fuzz fuzz-build check
+.PHONY: all deps build run test desktop-test content bench video video-bench clean fuzz fuzz-build check lint
 
 all: build
 
@@ -61,6 +62,11 @@ fuzz: fuzz-build
 
 check: build
 	FUZZ_SECONDS=30 tests/sanitizers/check.sh $(JOBS)
+
+# Configuring is enough: clang-tidy reads the compile commands, not the objects.
+lint: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNITRATE_WERROR=$(WERROR) >/dev/null
+	scripts/lint.sh $(BUILD) $(JOBS)
 
 clean:
 	rm -rf $(BUILD) $(FUZZ_BUILD) build-asan build-tsan

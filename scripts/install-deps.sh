@@ -10,7 +10,7 @@ packages=(
   libgtest-dev
   libvorbis-dev libpng-dev libjpeg-dev zlib1g-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
-  clang libclang-rt-dev
+  clang libclang-rt-dev clang-format clang-tidy
   xvfb xauth xdotool imagemagick x11-utils openbox
   pulseaudio pulseaudio-utils weston xwayland
   sox libsox-fmt-all

@@ -92,20 +92,20 @@ struct QuitRequest {
     exitCode = code;
   }
 };
-QuitRequest PendingQuit;
+QuitRequest pendingQuit;
 }  // namespace
 
 bool RunShowPass(double demoTime, int* exitCode, void (*beforePresent)()) {
   DemoTime = demoTime;  // read before the pump: events never move this pass's time
   bool quit = PlatformPumpEvents(exitCode);  // closing the window
-  if (PendingQuit.pending) {
+  if (pendingQuit.pending) {
     quit = true;
-    *exitCode = PendingQuit.exitCode;
-    PendingQuit = QuitRequest{};
+    *exitCode = pendingQuit.exitCode;
+    pendingQuit = QuitRequest{};
   }
   const bool escape = !quit && PlatformEscapePressed();
   const bool timelineEnded = RenderShowPass();
-  if (!quit && (escape || timelineEnded)) PendingQuit.Ask(0);
+  if (!quit && (escape || timelineEnded)) pendingQuit.Ask(0);
   if (beforePresent) beforePresent();
   PlatformSwapBuffers();
   return quit;

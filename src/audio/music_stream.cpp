@@ -33,18 +33,18 @@ struct MusicStream {
   // Created as zeros: half 0 plays first and holds silence.
   float buffer[kMusicBufferFloats];
 };
-MusicStream Music;
+MusicStream music;
 
 int32_t DecodeFromVorbis(void* context, int32_t* channels, float*** channelData) {
   return DecodeVorbisFrame(static_cast<VorbisDecoder*>(context), channels, channelData);
 }
 
-// The refill thread. Only it touches Music.refill and writes Music.buffer.
+// The refill thread. Only it touches music.refill and writes music.buffer.
 void RunRefillThread() {
-  const std::chrono::milliseconds pause(MusicRefillSleepMilliseconds(Music.sampleRate));
+  const std::chrono::milliseconds pause(MusicRefillSleepMilliseconds(music.sampleRate));
   for (;;) {
     const uint64_t played = AudioDeviceFramesPlayed();
-    if (RefillFinishedHalf(&Music.refill, Music.source, Music.buffer, played) >= 0) {
+    if (RefillFinishedHalf(&music.refill, music.source, music.buffer, played) >= 0) {
       AudioDeviceLoopWritten();
     }
     std::this_thread::sleep_for(pause);
@@ -54,30 +54,30 @@ void RunRefillThread() {
 }  // namespace
 
 bool StartMusicPlayback(const MusicFrameSource& source, uint32_t sampleRate) {
-  Music.source = source;
-  Music.sampleRate = sampleRate;
-  Music.refill = MusicRefillState{};
-  const bool deviceOpen = AudioDeviceOpenLoop(sampleRate, Music.buffer, kMusicBufferFrames);
+  music.source = source;
+  music.sampleRate = sampleRate;
+  music.refill = MusicRefillState{};
+  const bool deviceOpen = AudioDeviceOpenLoop(sampleRate, music.buffer, kMusicBufferFrames);
   std::thread(RunRefillThread).detach();
   return deviceOpen;
 }
 
 bool OpenMusicStream() {
-  Music.fileBytes = ReadWholeFile(kMusicPath, &Music.fileSize);
-  if (!Music.fileBytes) return false;
-  Music.decoder = OpenVorbisDecoder(Music.fileBytes, Music.fileSize);
+  music.fileBytes = ReadWholeFile(kMusicPath, &music.fileSize);
+  if (!music.fileBytes) return false;
+  music.decoder = OpenVorbisDecoder(music.fileBytes, music.fileSize);
   uint32_t sampleRate = 0;
   int32_t channels = 0;
-  if (Music.decoder) VorbisStreamInfo(Music.decoder, &sampleRate, &channels);
-  if (!Music.decoder || sampleRate < kLowestSampleRate || sampleRate > kHighestSampleRate ||
+  if (music.decoder) VorbisStreamInfo(music.decoder, &sampleRate, &channels);
+  if (!music.decoder || sampleRate < kLowestSampleRate || sampleRate > kHighestSampleRate ||
       channels < 1) {
-    if (Music.decoder) CloseVorbisDecoder(Music.decoder);
-    Music.decoder = nullptr;
-    delete[] Music.fileBytes;
-    Music.fileBytes = nullptr;
+    if (music.decoder) CloseVorbisDecoder(music.decoder);
+    music.decoder = nullptr;
+    delete[] music.fileBytes;
+    music.fileBytes = nullptr;
     return false;
   }
-  StartMusicPlayback(MusicFrameSource{DecodeFromVorbis, Music.decoder}, sampleRate);
+  StartMusicPlayback(MusicFrameSource{DecodeFromVorbis, music.decoder}, sampleRate);
   return true;
 }
 

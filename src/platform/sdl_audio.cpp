@@ -26,35 +26,35 @@ struct AudioLoop {
   // thread reads it (acquire) before copying, which orders the copy after it.
   std::atomic<uint64_t> writes;
 };
-AudioLoop Loop;
+AudioLoop audioLoop;
 
 void SDLCALL FillFromLoop(void*, Uint8* stream, int byteCount) {
-  Loop.writes.load(std::memory_order_acquire);
-  uint64_t played = Loop.framesPlayed.load(std::memory_order_relaxed);
+  audioLoop.writes.load(std::memory_order_acquire);
+  uint64_t played = audioLoop.framesPlayed.load(std::memory_order_relaxed);
   float* out = reinterpret_cast<float*>(stream);
   uint32_t framesLeft = static_cast<uint32_t>(byteCount) / kBytesPerFrame;
   while (framesLeft > 0) {
-    const uint32_t position = static_cast<uint32_t>(played % Loop.frameCount);
-    uint32_t run = Loop.frameCount - position;
+    const uint32_t position = static_cast<uint32_t>(played % audioLoop.frameCount);
+    uint32_t run = audioLoop.frameCount - position;
     if (run > framesLeft) run = framesLeft;
-    std::memcpy(out, Loop.frames + 2 * position, run * kBytesPerFrame);
+    std::memcpy(out, audioLoop.frames + 2 * position, run * kBytesPerFrame);
     out += 2 * run;
     framesLeft -= run;
     played += run;
   }
-  Loop.framesPlayed.store(played, std::memory_order_release);
+  audioLoop.framesPlayed.store(played, std::memory_order_release);
 }
 
 }  // namespace
 
 bool AudioDeviceOpenLoop(uint32_t sampleRate, const float* loop, uint32_t frameCount) {
-  if (Loop.device != 0 || !loop || frameCount == 0 || sampleRate > 0x7FFFFFFF) return false;
+  if (audioLoop.device != 0 || !loop || frameCount == 0 || sampleRate > 0x7FFFFFFF) return false;
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     std::fprintf(stderr, "No sound: %s\n", SDL_GetError());
     return false;
   }
-  Loop.frames = loop;
-  Loop.frameCount = frameCount;
+  audioLoop.frames = loop;
+  audioLoop.frameCount = frameCount;
   SDL_AudioSpec wanted;
   SDL_zero(wanted);
   wanted.freq = static_cast<int>(sampleRate);
@@ -64,8 +64,8 @@ bool AudioDeviceOpenLoop(uint32_t sampleRate, const float* loop, uint32_t frameC
   wanted.callback = FillFromLoop;
   // No allowed changes: SDL converts to whatever the hardware takes, so the
   // callback always sees exactly this format and rate.
-  Loop.device = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
-  if (Loop.device == 0) {
+  audioLoop.device = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+  if (audioLoop.device == 0) {
     std::fprintf(stderr, "No sound: %s\n", SDL_GetError());
     return false;
   }
@@ -73,9 +73,9 @@ bool AudioDeviceOpenLoop(uint32_t sampleRate, const float* loop, uint32_t frameC
 }
 
 void AudioDeviceResume() {
-  if (Loop.device != 0) SDL_PauseAudioDevice(Loop.device, 0);
+  if (audioLoop.device != 0) SDL_PauseAudioDevice(audioLoop.device, 0);
 }
 
-uint64_t AudioDeviceFramesPlayed() { return Loop.framesPlayed.load(std::memory_order_acquire); }
+uint64_t AudioDeviceFramesPlayed() { return audioLoop.framesPlayed.load(std::memory_order_acquire); }
 
-void AudioDeviceLoopWritten() { Loop.writes.fetch_add(1, std::memory_order_release); }
+void AudioDeviceLoopWritten() { audioLoop.writes.fetch_add(1, std::memory_order_release); }

@@ -57,8 +57,8 @@ constexpr double kMusicEndSlack = 1.0;
 // without a click yet too quickly to hear as a fade.
 constexpr double kCutFadeSeconds = 0.010;
 
-volatile sig_atomic_t Interrupted = 0;
-void OnSignal(int) { Interrupted = 1; }
+volatile sig_atomic_t interruptRequested = 0;
+void OnSignal(int) { interruptRequested = 1; }
 
 // A hand-over of slot numbers between threads. Finish() says no more will
 // come; Close() stops both sides at once.
@@ -135,7 +135,7 @@ struct Pipeline {
     fullYuv.Close();
   }
 };
-Pipeline* Active = nullptr;
+Pipeline* activePipeline = nullptr;
 
 // Main thread: maps the buffer that the given pass was read back into and
 // hands it to the converter. false when the pipeline has stopped.
@@ -165,7 +165,7 @@ void Unmap(Pipeline* p, int slot) {
 // read-back into the next buffer once the converter has given it back, and
 // forwards the previous pass's.
 void ReadBackPass() {
-  Pipeline* p = Active;
+  Pipeline* p = activePipeline;
   int slot = 0;
   if (!p->freeReadback.Pop(&slot)) return;  // stopped
   const int64_t pass = p->passesRead++;
@@ -352,7 +352,7 @@ int RunVideoExport(const VideoExportOptions& options) {
 
   Pipeline pipeline;
   Pipeline* p = &pipeline;
-  Active = p;
+  activePipeline = p;
   p->options = options;
   p->rgbaBytes = static_cast<size_t>(options.width) * options.height * 4;
   int exitCode = 0;
@@ -367,7 +367,7 @@ int RunVideoExport(const VideoExportOptions& options) {
     CloseSoundtrack(&soundtrack);
     return FailWith("--stage encode needs --raw FILE");
   }
-  if (options.stage != VideoStage::kRender && !Interrupted) {
+  if (options.stage != VideoStage::kRender && !interruptRequested) {
     fileOptions.sampleRate = soundtrack.sampleRate;
     fileOptions.soundtrack = ReadSoundtrackFor;
     fileOptions.soundtrackContext = &soundtrack;
@@ -413,7 +413,7 @@ int RunVideoExport(const VideoExportOptions& options) {
   const bool terminal = isatty(STDERR_FILENO);
   const auto passesStarted = std::chrono::steady_clock::now();
   double lastProgress = 0.0;
-  for (int64_t pass = 0; pass < total && !Interrupted && !p->failed; ++pass) {
+  for (int64_t pass = 0; pass < total && !interruptRequested && !p->failed; ++pass) {
     if (rendering) {
       int showExit = 0;
       if (RunShowPass(static_cast<double>(pass) / options.fps, &showExit, ReadBackPass)) {
@@ -438,21 +438,21 @@ int RunVideoExport(const VideoExportOptions& options) {
   }
   // The last read-back, then let the queues run dry.
   if (rendering) {
-    if (p->passesRead > 0 && !Interrupted && !p->failed) ForwardReadback(p, p->passesRead - 1);
+    if (p->passesRead > 0 && !interruptRequested && !p->failed) ForwardReadback(p, p->passesRead - 1);
     p->fullReadback.Finish();
   } else {
     p->fullYuv.Finish();
   }
-  if (Interrupted || p->failed) p->CloseAll();
+  if (interruptRequested || p->failed) p->CloseAll();
   if (converter.joinable()) converter.join();
   if (encoder.joinable()) encoder.join();
   for (int slot = 0; slot < p->slots && rendering; ++slot) Unmap(p, slot);
   const double working = Seconds(passesStarted);
-  if (terminal && !Interrupted && !p->failed) ShowProgress(p->picturesDone, total, working);
+  if (terminal && !interruptRequested && !p->failed) ShowProgress(p->picturesDone, total, working);
   if (terminal) std::fputc('\n', stderr);
 
   // A signal from here on no longer stops a file that is complete.
-  const bool interrupted = Interrupted;
+  const bool interrupted = interruptRequested;
   std::string why = p->error;
   if (!interrupted && !p->failed && p->picturesDone != total) {
     why = "only " + std::to_string(p->picturesDone) + " of " + std::to_string(total) + " pictures made";
@@ -469,7 +469,7 @@ int RunVideoExport(const VideoExportOptions& options) {
   }
   for (AVFrame*& frame : p->yuv) av_frame_free(&frame);
   CloseSoundtrack(&soundtrack);
-  Active = nullptr;
+  activePipeline = nullptr;
 
   if (interrupted) {
     std::fprintf(stderr, "nitrate-capture: interrupted; %s not written\n", options.target.c_str());
