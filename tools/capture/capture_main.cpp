@@ -101,112 +101,139 @@ void CaptureDue() {
     ++nextRequest;
   }
 }
-}  // namespace
-
-int main(int argc, char** argv) {
-  StartOptions options;
-  options.outputWidth = 640;
-  options.outputHeight = 480;
-  options.instanceGuard = nullptr;
+// What the command line asked for.
+struct Arguments {
+  StartOptions start;  // the picture size for --at
   double fps = 60.0;
   const char* contentDir = nullptr;
   VideoExportOptions video;
   bool sizeGiven = false;
-  const char* fpsText = nullptr;
+  const char* fpsText = nullptr;  // --fps as written, checked once the mode is known
   const char* crfText = nullptr;
+};
+
+// Takes one option that has a value. Empty, or the mistake to report.
+std::string TakeOption(const std::string& arg, const char* value, Arguments* a) {
+  if (arg == "--at") {
+    if (!ParseTimes(value)) return "--at takes show times in seconds, 0 to 200";
+  } else if (arg == "--out") {
+    outputDir = value;
+  } else if (arg == "--size") {
+    int w = 0, h = 0;
+    char tail = 0;
+    if (std::sscanf(value, "%dx%d%c", &w, &h, &tail) != 2 || w < 16 || h < 16 || w > 8192 ||
+        h > 8192) {
+      return "--size takes WxH, 16 to 8192 each";
+    }
+    a->start.outputWidth = w;
+    a->start.outputHeight = h;
+    a->sizeGiven = true;
+  } else if (arg == "--fps") {
+    a->fps = std::atof(value);
+    a->fpsText = value;
+    if (!(a->fps >= 1.0 && a->fps <= 1000.0)) return "--fps takes 1 to 1000";
+  } else if (arg == "--video") {
+    a->video.target = value;
+    if (a->video.target.empty()) return "--video takes a file name";
+  } else if (arg == "--crf") {
+    a->crfText = value;
+  } else if (arg == "--until") {
+    char* rest = nullptr;
+    a->video.until = std::strtod(value, &rest);
+    if (rest == value || *rest != '\0' || !(a->video.until > 0.0 && a->video.until <= kShowEnd)) {
+      return "--until takes a show time in seconds, above 0 and at most 131";
+    }
+  } else if (arg == "--stage") {
+    if (std::strcmp(value, "render") == 0) {
+      a->video.stage = VideoStage::kRender;
+    } else if (std::strcmp(value, "encode") == 0) {
+      a->video.stage = VideoStage::kEncode;
+    } else {
+      return "--stage takes render or encode";
+    }
+  } else if (arg == "--raw") {
+    a->video.rawPath = value;
+  } else if (arg == "--content") {
+    a->contentDir = value;
+  } else {
+    return "unknown option " + arg;
+  }
+  return "";
+}
+
+// false when the program should end at once with *exitCode: after --help,
+// or a mistake (said on stderr).
+bool ParseArguments(int argc, char** argv, Arguments* a, int* exitCode) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help") {
       std::fputs(kUsage, stdout);
-      return 0;
+      *exitCode = 0;
+      return false;
     }
     if (arg == "--share" || arg == "--strict") {
-      (arg == "--share" ? video.share : video.strict) = true;
+      (arg == "--share" ? a->video.share : a->video.strict) = true;
       continue;
     }
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    if (!value) return Usage(("missing value for " + arg).c_str());
-    ++i;
-    if (arg == "--at") {
-      if (!ParseTimes(value)) return Usage("--at takes show times in seconds, 0 to 200");
-    } else if (arg == "--out") {
-      outputDir = value;
-    } else if (arg == "--size") {
-      int w = 0, h = 0;
-      char tail = 0;
-      if (std::sscanf(value, "%dx%d%c", &w, &h, &tail) != 2 || w < 16 || h < 16 || w > 8192 ||
-          h > 8192) {
-        return Usage("--size takes WxH, 16 to 8192 each");
-      }
-      options.outputWidth = w;
-      options.outputHeight = h;
-      sizeGiven = true;
-    } else if (arg == "--fps") {
-      fps = std::atof(value);
-      fpsText = value;
-      if (!(fps >= 1.0 && fps <= 1000.0)) return Usage("--fps takes 1 to 1000");
-    } else if (arg == "--video") {
-      video.target = value;
-      if (video.target.empty()) return Usage("--video takes a file name");
-    } else if (arg == "--crf") {
-      crfText = value;
-    } else if (arg == "--until") {
-      char* rest = nullptr;
-      video.until = std::strtod(value, &rest);
-      if (rest == value || *rest != '\0' || !(video.until > 0.0 && video.until <= kShowEnd)) {
-        return Usage("--until takes a show time in seconds, above 0 and at most 131");
-      }
-    } else if (arg == "--stage") {
-      if (std::strcmp(value, "render") == 0) {
-        video.stage = VideoStage::kRender;
-      } else if (std::strcmp(value, "encode") == 0) {
-        video.stage = VideoStage::kEncode;
-      } else {
-        return Usage("--stage takes render or encode");
-      }
-    } else if (arg == "--raw") {
-      video.rawPath = value;
-    } else if (arg == "--content") {
-      contentDir = value;
-    } else {
-      return Usage(("unknown option " + arg).c_str());
+    const std::string mistake = value ? TakeOption(arg, value, a) : "missing value for " + arg;
+    if (!mistake.empty()) {
+      *exitCode = Usage(mistake.c_str());
+      return false;
     }
+    ++i;
   }
   // Video and raw files are named relative to where we were started.
-  if (contentDir) {
+  if (a->contentDir) {
     char cwd[PATH_MAX];
-    for (std::string* path : {&video.target, &video.rawPath}) {
+    for (std::string* path : {&a->video.target, &a->video.rawPath}) {
       if (!path->empty() && (*path)[0] != '/' && getcwd(cwd, sizeof cwd)) {
         *path = std::string(cwd) + "/" + *path;
       }
     }
   }
-  if (!video.target.empty()) {
-    if (!requests.empty() || !outputDir.empty()) return Usage("--video does not take --at or --out");
-    if (sizeGiven) {
-      // 4:2:0 pictures share one colour sample between 2 x 2 pixels.
-      if (options.outputWidth % 2 != 0 || options.outputHeight % 2 != 0) {
-        return Usage("--size for a video takes an even width and height");
-      }
-      video.width = options.outputWidth;
-      video.height = options.outputHeight;
+  return true;
+}
+
+// Enters the content folder, if one was given, and keeps SDL off any real
+// display and sound device. false when the folder cannot be entered.
+bool EnterContent(const char* contentDir) {
+  if (contentDir && chdir(contentDir) != 0) return false;
+  setenv("SDL_VIDEODRIVER", "offscreen", 0);
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  return true;
+}
+
+// --video: checks what only a video takes, then exports.
+int ExportVideo(Arguments* a) {
+  VideoExportOptions& video = a->video;
+  if (!requests.empty() || !outputDir.empty()) return Usage("--video does not take --at or --out");
+  if (a->sizeGiven) {
+    // 4:2:0 pictures share one colour sample between 2 x 2 pixels.
+    if (a->start.outputWidth % 2 != 0 || a->start.outputHeight % 2 != 0) {
+      return Usage("--size for a video takes an even width and height");
     }
-    if (fpsText && !ParseWhole(fpsText, 1, 240, &video.fps)) {
-      return Usage("--fps for a video takes a whole number, 1 to 240");
-    }
-    if (crfText && !ParseWhole(crfText, 0, 51, &video.crf)) return Usage("--crf takes 0 to 51");
-    if (contentDir && chdir(contentDir) != 0) return Usage("cannot enter the --content folder");
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
-    return RunVideoExport(video);
+    video.width = a->start.outputWidth;
+    video.height = a->start.outputHeight;
   }
-  if (crfText || video.until != kShowEnd || video.stage != VideoStage::kWhole || video.share ||
+  if (a->fpsText && !ParseWhole(a->fpsText, 1, 240, &video.fps)) {
+    return Usage("--fps for a video takes a whole number, 1 to 240");
+  }
+  if (a->crfText && !ParseWhole(a->crfText, 0, 51, &video.crf)) return Usage("--crf takes 0 to 51");
+  if (!EnterContent(a->contentDir)) return Usage("cannot enter the --content folder");
+  return RunVideoExport(video);
+}
+
+// --at: plays the show and writes the picture of each requested time.
+int CapturePictures(const Arguments& a) {
+  const VideoExportOptions& video = a.video;
+  if (a.crfText || video.until != kShowEnd || video.stage != VideoStage::kWhole || video.share ||
       video.strict) {
     return Usage("--crf, --share, --strict, --until and --stage go with --video");
   }
   if (requests.empty() || outputDir.empty()) return Usage("--at and --out, or --video, are required");
   std::stable_sort(requests.begin(), requests.end(),
-                   [](const Request& a, const Request& b) { return a.time < b.time; });
+                   [](const Request& x, const Request& y) { return x.time < y.time; });
 
   // The output folder is taken relative to where we were started.
   if (outputDir[0] != '/') {
@@ -214,16 +241,14 @@ int main(int argc, char** argv) {
     if (getcwd(cwd, sizeof cwd)) outputDir = std::string(cwd) + "/" + outputDir;
   }
   mkdir(outputDir.c_str(), 0755);  // an existing folder is fine
-  if (contentDir && chdir(contentDir) != 0) return Usage("cannot enter the --content folder");
-  setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  if (!EnterContent(a.contentDir)) return Usage("cannot enter the --content folder");
 
-  if (!StartShowWithEveryPicture(options)) return -1;
+  if (!StartShowWithEveryPicture(a.start)) return -1;
   int exitCode = 0;
   // Passes at k / fps, plus one at each requested time exactly.
   long pass = 0;
   while (nextRequest < requests.size()) {
-    const double regular = static_cast<double>(pass) / fps;
+    const double regular = static_cast<double>(pass) / a.fps;
     const double wanted = requests[nextRequest].time;
     const double time = std::min(regular, wanted);
     if (regular <= wanted) ++pass;
@@ -235,4 +260,16 @@ int main(int argc, char** argv) {
     return 1;
   }
   return writeFailed ? 1 : 0;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  Arguments arguments;
+  arguments.start.outputWidth = 640;
+  arguments.start.outputHeight = 480;
+  arguments.start.instanceGuard = nullptr;
+  int exitCode = 0;
+  if (!ParseArguments(argc, argv, &arguments, &exitCode)) return exitCode;
+  if (!arguments.video.target.empty()) return ExportVideo(&arguments);
+  return CapturePictures(arguments);
 }

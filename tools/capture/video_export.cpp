@@ -284,102 +284,92 @@ int FailWith(const std::string& why) {
   std::fprintf(stderr, "nitrate-capture: %s\n", why.c_str());
   return 1;
 }
-}  // namespace
 
-int RunVideoExport(const VideoExportOptions& options) {
-  const auto started = std::chrono::steady_clock::now();
-  av_log_set_level(AV_LOG_QUIET);  // our own one-line messages say what failed
-  VideoContainer container = VideoContainer::kMp4;
-  if (!VideoContainerForPath(options.target, &container)) {
-    return FailWith("cannot write " + options.target + ": unknown video type (use .mp4 or .mkv)");
-  }
-  // Ours before start-up, so the video system leaves them alone; a signal
-  // then ends the export at the next pass.
+// Ours before start-up, so the video system leaves them alone; a signal
+// then ends the export at the next pass.
+void CatchInterrupts() {
   struct sigaction action {};
   action.sa_handler = OnSignal;
   action.sa_flags = SA_RESTART;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+}
 
-  const int64_t total = static_cast<int64_t>(std::ceil(options.until * options.fps - 1e-9));
-  VideoFileOptions fileOptions;
-  fileOptions.target = options.target;
-  fileOptions.container = container;
-  fileOptions.width = options.width;
-  fileOptions.height = options.height;
-  fileOptions.fps = options.fps;
-  fileOptions.share = options.share;
-  fileOptions.crf = options.crf >= 0 ? options.crf : options.share ? kShareCrf : kQualityCrf;
-  fileOptions.pictureCount = total;
-  {
-    std::string why;
-    if (!PlanVideoEncoding(&fileOptions, &why)) return FailWith(why);
-  }
-  const bool rendering = options.stage != VideoStage::kEncode;
-  if (rendering) {
-    StartOptions start;
-    start.outputWidth = options.width;
-    start.outputHeight = options.height;
-    start.instanceGuard = nullptr;
-    if (!StartShowWithEveryPicture(start)) return -1;
-    if (WindowWidth != options.width || WindowHeight != options.height) {
-      return FailWith("cannot render " + std::to_string(options.width) + "x" +
-                      std::to_string(options.height) + " pictures");
-    }
-  }
-  Soundtrack soundtrack{};
-  if (!OpenSoundtrack(&soundtrack, kMusicPath)) {
-    ShowMessage(nullptr, kSoundError);
-    return -1;
-  }
-  // Told before the first picture: a video that goes silent part-way is
-  // not one to send.
-  const double musicEnd = SoundtrackMusicEnd(&soundtrack);
-  if (musicEnd + kMusicEndSlack < options.until) {
-    char text[160];
-    std::snprintf(text, sizeof text, "%s runs out at %.1f s of the show; the video is silent after it",
-                  kMusicPath, musicEnd);
-    if (options.strict) {
-      CloseSoundtrack(&soundtrack);
-      return FailWith(std::string(text) + " (--strict)");
-    }
-    std::fprintf(stderr, "nitrate-capture: warning: %s\n", text);
-  }
-  if (options.until < kShowEnd) {
-    fileOptions.fadeOutFrames = std::llround(kCutFadeSeconds * soundtrack.sampleRate);
-  }
-  const double startup = Seconds(started);
+// The file's settings for the options, its H.264 level planned; false with
+// the reason when no level allows the size and rate.
+bool PlanFile(const VideoExportOptions& options, VideoContainer container, int64_t total,
+              VideoFileOptions* fileOptions, std::string* why) {
+  fileOptions->target = options.target;
+  fileOptions->container = container;
+  fileOptions->width = options.width;
+  fileOptions->height = options.height;
+  fileOptions->fps = options.fps;
+  fileOptions->share = options.share;
+  fileOptions->crf = options.crf >= 0 ? options.crf : options.share ? kShareCrf : kQualityCrf;
+  fileOptions->pictureCount = total;
+  return PlanVideoEncoding(fileOptions, why);
+}
 
-  Pipeline pipeline;
-  Pipeline* p = &pipeline;
-  activePipeline = p;
-  p->options = options;
-  p->rgbaBytes = static_cast<size_t>(options.width) * options.height * 4;
-  int exitCode = 0;
-  std::string rawMode = options.stage == VideoStage::kRender ? "wb" : "rb";
+// Start-up with an off-screen window of the export's size. 0, or the exit
+// code when start-up failed or the window is not that size.
+int StartRendering(const VideoExportOptions& options) {
+  StartOptions start;
+  start.outputWidth = options.width;
+  start.outputHeight = options.height;
+  start.instanceGuard = nullptr;
+  if (!StartShowWithEveryPicture(start)) return -1;
+  if (WindowWidth != options.width || WindowHeight != options.height) {
+    return FailWith("cannot render " + std::to_string(options.width) + "x" +
+                    std::to_string(options.height) + " pictures");
+  }
+  return 0;
+}
+
+// Told before the first picture: a video that goes silent part-way is not
+// one to send. A warning, or with --strict a failure (false, said on stderr).
+bool MusicLastsLongEnough(const VideoExportOptions& options, const Soundtrack* soundtrack) {
+  const double musicEnd = SoundtrackMusicEnd(soundtrack);
+  if (!(musicEnd + kMusicEndSlack < options.until)) return true;
+  char text[160];
+  std::snprintf(text, sizeof text, "%s runs out at %.1f s of the show; the video is silent after it",
+                kMusicPath, musicEnd);
+  if (options.strict) {
+    FailWith(std::string(text) + " (--strict)");
+    return false;
+  }
+  std::fprintf(stderr, "nitrate-capture: warning: %s\n", text);
+  return true;
+}
+
+// Opens what the stage writes or reads: the raw pictures (--raw) and the
+// video file. 0, or the exit code with neither left open.
+int OpenOutputs(Pipeline* p, VideoFileOptions* fileOptions, Soundtrack* soundtrack) {
+  const VideoExportOptions& options = p->options;
   if (!options.rawPath.empty()) {
-    p->raw = std::fopen(options.rawPath.c_str(), rawMode.c_str());
-    if (!p->raw) {
-      CloseSoundtrack(&soundtrack);
-      return FailWith("cannot open " + options.rawPath + ": " + std::strerror(errno));
-    }
+    p->raw = std::fopen(options.rawPath.c_str(), options.stage == VideoStage::kRender ? "wb" : "rb");
+    if (!p->raw) return FailWith("cannot open " + options.rawPath + ": " + std::strerror(errno));
   } else if (options.stage == VideoStage::kEncode) {
-    CloseSoundtrack(&soundtrack);
     return FailWith("--stage encode needs --raw FILE");
   }
   if (options.stage != VideoStage::kRender && !interruptRequested) {
-    fileOptions.sampleRate = soundtrack.sampleRate;
-    fileOptions.soundtrack = ReadSoundtrackFor;
-    fileOptions.soundtrackContext = &soundtrack;
+    fileOptions->sampleRate = soundtrack->sampleRate;
+    fileOptions->soundtrack = ReadSoundtrackFor;
+    fileOptions->soundtrackContext = soundtrack;
     std::string why;
-    p->file = CreateVideoFile(fileOptions, &why);
+    p->file = CreateVideoFile(*fileOptions, &why);
     if (!p->file) {
-      CloseSoundtrack(&soundtrack);
       if (p->raw) std::fclose(p->raw);
+      p->raw = nullptr;
       return FailWith(why);
     }
   }
+  return 0;
+}
 
+// The read-back ring's free slots and the YUV pictures, fewer above
+// kSpareUpToPixels. A picture that cannot be had fails the pipeline.
+void AllocatePictures(Pipeline* p, bool rendering) {
+  const VideoExportOptions& options = p->options;
   if (static_cast<int64_t>(options.width) * options.height > kSpareUpToPixels) {
     p->slots = 2;
     p->pictures = 1;
@@ -396,22 +386,25 @@ int RunVideoExport(const VideoExportOptions& options) {
     if (!p->yuv[i]) p->Fail("out of memory");
     p->freeYuv.Push(i);
   }
-  std::thread converter, encoder;
-  if (rendering) converter = std::thread(RunConverter, p);
-  if (p->file) encoder = std::thread(RunEncoder, p);
-  if (rendering) {
-    gl.glGenBuffers(p->slots, p->readback);
-    for (int i = 0; i < p->slots; ++i) {
-      const GLuint buffer = p->readback[i];
-      gl.glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
-      gl.glBufferData(GL_PIXEL_PACK_BUFFER, static_cast<GLsizeiptr>(p->rgbaBytes), nullptr,
-                      GL_STREAM_READ);
-    }
-    gl.glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
-  }
+}
 
-  const bool terminal = isatty(STDERR_FILENO);
-  const auto passesStarted = std::chrono::steady_clock::now();
+// Main thread: the pixel buffer objects the passes are read back into.
+void CreateReadbackBuffers(Pipeline* p) {
+  gl.glGenBuffers(p->slots, p->readback);
+  for (int i = 0; i < p->slots; ++i) {
+    gl.glBindBuffer(GL_PIXEL_PACK_BUFFER, p->readback[i]);
+    gl.glBufferData(GL_PIXEL_PACK_BUFFER, static_cast<GLsizeiptr>(p->rgbaBytes), nullptr,
+                    GL_STREAM_READ);
+  }
+  gl.glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+}
+
+// Main thread: renders each pass (or, for the encode stage, reads its raw
+// picture) until all are done, the pipeline fails or a signal comes, with a
+// progress line on a terminal.
+void RunPasses(Pipeline* p, int64_t total, bool rendering, bool terminal,
+               std::chrono::steady_clock::time_point passesStarted) {
+  const VideoExportOptions& options = p->options;
   double lastProgress = 0.0;
   for (int64_t pass = 0; pass < total && !interruptRequested && !p->failed; ++pass) {
     if (rendering) {
@@ -436,7 +429,12 @@ int RunVideoExport(const VideoExportOptions& options) {
       lastProgress = elapsed;
     }
   }
-  // The last read-back, then let the queues run dry.
+}
+
+// Forwards the last read-back and lets the queues run dry, or closes them
+// after a failure or a signal; then waits for the worker threads and
+// unmaps every buffer.
+void DrainPipeline(Pipeline* p, bool rendering, std::thread* converter, std::thread* encoder) {
   if (rendering) {
     if (p->passesRead > 0 && !interruptRequested && !p->failed) ForwardReadback(p, p->passesRead - 1);
     p->fullReadback.Finish();
@@ -444,38 +442,39 @@ int RunVideoExport(const VideoExportOptions& options) {
     p->fullYuv.Finish();
   }
   if (interruptRequested || p->failed) p->CloseAll();
-  if (converter.joinable()) converter.join();
-  if (encoder.joinable()) encoder.join();
+  if (converter->joinable()) converter->join();
+  if (encoder->joinable()) encoder->join();
   for (int slot = 0; slot < p->slots && rendering; ++slot) Unmap(p, slot);
-  const double working = Seconds(passesStarted);
-  if (terminal && !interruptRequested && !p->failed) ShowProgress(p->picturesDone, total, working);
-  if (terminal) std::fputc('\n', stderr);
+}
 
-  // A signal from here on no longer stops a file that is complete.
-  const bool interrupted = interruptRequested;
-  std::string why = p->error;
+// Completes the file, or discards it when interrupted or anything failed,
+// closes the raw pictures and frees the YUV pictures. *why gets the first
+// failure, empty when there was none; false when completing the file failed.
+bool CloseOutputs(Pipeline* p, int64_t total, bool interrupted, std::string* why) {
+  bool complete = true;
+  *why = p->error;
   if (!interrupted && !p->failed && p->picturesDone != total) {
-    why = "only " + std::to_string(p->picturesDone) + " of " + std::to_string(total) + " pictures made";
+    *why = "only " + std::to_string(p->picturesDone) + " of " + std::to_string(total) +
+           " pictures made";
   }
   if (p->file) {
-    if (interrupted || !why.empty()) {
+    if (interrupted || !why->empty()) {
       DiscardVideoFile(p->file);
-    } else if (!FinishVideoFile(p->file, &why)) {
-      exitCode = 1;
+    } else if (!FinishVideoFile(p->file, why)) {
+      complete = false;
     }
   }
-  if (p->raw && std::fclose(p->raw) != 0 && why.empty()) {
-    why = "cannot write " + options.rawPath + ": " + std::strerror(errno);
+  if (p->raw && std::fclose(p->raw) != 0 && why->empty()) {
+    *why = "cannot write " + p->options.rawPath + ": " + std::strerror(errno);
   }
   for (AVFrame*& frame : p->yuv) av_frame_free(&frame);
-  CloseSoundtrack(&soundtrack);
-  activePipeline = nullptr;
+  return complete;
+}
 
-  if (interrupted) {
-    std::fprintf(stderr, "nitrate-capture: interrupted; %s not written\n", options.target.c_str());
-    return 130;
-  }
-  if (!why.empty()) return FailWith(why);
+// The closing line: what was made, how big, and where the time went.
+void ReportExport(const VideoExportOptions& options, const VideoFileOptions& fileOptions,
+                  int64_t total, double startup, double working,
+                  std::chrono::steady_clock::time_point started) {
   const double rate = working > 0.0 ? total / working : 0.0;
   const char* stage = options.stage == VideoStage::kRender   ? "rendered"
                       : options.stage == VideoStage::kEncode ? "encoded"
@@ -490,5 +489,75 @@ int RunVideoExport(const VideoExportOptions& options) {
                    1e6,
                startup, working, rate, Seconds(started), PeakMegabytes(), fileOptions.levelIdc / 10,
                fileOptions.levelIdc % 10, fileOptions.maxBitRate / 1e6);
-  return exitCode;
+}
+}  // namespace
+
+int RunVideoExport(const VideoExportOptions& options) {
+  const auto started = std::chrono::steady_clock::now();
+  av_log_set_level(AV_LOG_QUIET);  // our own one-line messages say what failed
+  VideoContainer container = VideoContainer::kMp4;
+  if (!VideoContainerForPath(options.target, &container)) {
+    return FailWith("cannot write " + options.target + ": unknown video type (use .mp4 or .mkv)");
+  }
+  CatchInterrupts();
+  const int64_t total = static_cast<int64_t>(std::ceil(options.until * options.fps - 1e-9));
+  VideoFileOptions fileOptions;
+  {
+    std::string why;
+    if (!PlanFile(options, container, total, &fileOptions, &why)) return FailWith(why);
+  }
+  const bool rendering = options.stage != VideoStage::kEncode;
+  if (rendering) {
+    if (const int exitCode = StartRendering(options); exitCode != 0) return exitCode;
+  }
+  Soundtrack soundtrack{};
+  if (!OpenSoundtrack(&soundtrack, kMusicPath)) {
+    ShowMessage(nullptr, kSoundError);
+    return -1;
+  }
+  if (!MusicLastsLongEnough(options, &soundtrack)) {
+    CloseSoundtrack(&soundtrack);
+    return 1;
+  }
+  if (options.until < kShowEnd) {
+    fileOptions.fadeOutFrames = std::llround(kCutFadeSeconds * soundtrack.sampleRate);
+  }
+  const double startup = Seconds(started);
+
+  Pipeline pipeline;
+  Pipeline* p = &pipeline;
+  p->options = options;
+  p->rgbaBytes = static_cast<size_t>(options.width) * options.height * 4;
+  if (const int exitCode = OpenOutputs(p, &fileOptions, &soundtrack); exitCode != 0) {
+    CloseSoundtrack(&soundtrack);
+    return exitCode;
+  }
+  AllocatePictures(p, rendering);
+  std::thread converter, encoder;
+  if (rendering) converter = std::thread(RunConverter, p);
+  if (p->file) encoder = std::thread(RunEncoder, p);
+  if (rendering) CreateReadbackBuffers(p);
+
+  activePipeline = p;
+  const bool terminal = isatty(STDERR_FILENO);
+  const auto passesStarted = std::chrono::steady_clock::now();
+  RunPasses(p, total, rendering, terminal, passesStarted);
+  DrainPipeline(p, rendering, &converter, &encoder);
+  const double working = Seconds(passesStarted);
+  if (terminal && !interruptRequested && !p->failed) ShowProgress(p->picturesDone, total, working);
+  if (terminal) std::fputc('\n', stderr);
+
+  // A signal from here on no longer stops a file that is complete.
+  const bool interrupted = interruptRequested;
+  std::string why;
+  const bool complete = CloseOutputs(p, total, interrupted, &why);
+  CloseSoundtrack(&soundtrack);
+  activePipeline = nullptr;
+  if (interrupted) {
+    std::fprintf(stderr, "nitrate-capture: interrupted; %s not written\n", options.target.c_str());
+    return 130;
+  }
+  if (!why.empty()) return FailWith(why);
+  ReportExport(options, fileOptions, total, startup, working, started);
+  return complete ? 0 : 1;
 }
