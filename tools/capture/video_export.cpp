@@ -447,6 +447,26 @@ void DrainPipeline(Pipeline* p, bool rendering, std::thread* converter, std::thr
   for (int slot = 0; slot < p->slots && rendering; ++slot) Unmap(p, slot);
 }
 
+// Sets the pipeline up, starts its worker threads, runs every pass and
+// drains it. Returns the seconds from the first pass to the drained end.
+double RunPipeline(Pipeline* p, int64_t total, bool rendering) {
+  AllocatePictures(p, rendering);
+  std::thread converter, encoder;
+  if (rendering) converter = std::thread(RunConverter, p);
+  if (p->file) encoder = std::thread(RunEncoder, p);
+  if (rendering) CreateReadbackBuffers(p);
+
+  activePipeline = p;
+  const bool terminal = isatty(STDERR_FILENO);
+  const auto passesStarted = std::chrono::steady_clock::now();
+  RunPasses(p, total, rendering, terminal, passesStarted);
+  DrainPipeline(p, rendering, &converter, &encoder);
+  const double working = Seconds(passesStarted);
+  if (terminal && !interruptRequested && !p->failed) ShowProgress(p->picturesDone, total, working);
+  if (terminal) std::fputc('\n', stderr);
+  return working;
+}
+
 // Completes the file, or discards it when interrupted or anything failed,
 // closes the raw pictures and frees the YUV pictures. *why gets the first
 // failure, empty when there was none; false when completing the file failed.
@@ -532,20 +552,7 @@ int RunVideoExport(const VideoExportOptions& options) {
     CloseSoundtrack(&soundtrack);
     return exitCode;
   }
-  AllocatePictures(p, rendering);
-  std::thread converter, encoder;
-  if (rendering) converter = std::thread(RunConverter, p);
-  if (p->file) encoder = std::thread(RunEncoder, p);
-  if (rendering) CreateReadbackBuffers(p);
-
-  activePipeline = p;
-  const bool terminal = isatty(STDERR_FILENO);
-  const auto passesStarted = std::chrono::steady_clock::now();
-  RunPasses(p, total, rendering, terminal, passesStarted);
-  DrainPipeline(p, rendering, &converter, &encoder);
-  const double working = Seconds(passesStarted);
-  if (terminal && !interruptRequested && !p->failed) ShowProgress(p->picturesDone, total, working);
-  if (terminal) std::fputc('\n', stderr);
+  const double working = RunPipeline(p, total, rendering);
 
   // A signal from here on no longer stops a file that is complete.
   const bool interrupted = interruptRequested;

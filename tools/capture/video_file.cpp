@@ -286,6 +286,61 @@ AVStream* AddStream(VideoFile* file, AVCodecContext* encoder) {
   stream->time_base = encoder->time_base;
   return stream;
 }
+// Makes the temporary file the video is written to, beside the target
+// and named after it, and claims it. false with *error set, and no
+// temporary to remove, when the target is not a regular file or the
+// temporary cannot be made.
+bool CreateTemporary(VideoFile* file, std::string* error) {
+  const std::string& target = file->options.target;
+  // Renaming onto a device or a folder would replace it, not write into it.
+  struct stat existing {};
+  if (stat(target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+    *error = CannotWrite(file, "not a regular file");
+    return false;
+  }
+  const size_t slash = target.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  file->temporary = (slash == std::string::npos ? std::string() : folder) + "." + name + "." +
+                    std::to_string(getpid()) + ".part";
+  const int descriptor =
+      open(file->temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (descriptor < 0) {
+    *error = CannotWrite(file, std::strerror(errno));
+    file->temporary.clear();  // not ours to remove
+    return false;
+  }
+  close(descriptor);
+  return true;
+}
+
+// Opens the temporary file for the muxer and writes the container's
+// header. false with *error set.
+bool OpenTemporaryAndWriteHeader(VideoFile* file, std::string* error) {
+  // "file:" so that a name with a colon is never taken for a protocol. The
+  // mp4 muxer reopens the file by this name to move its index forward.
+  const std::string url = "file:" + file->temporary;
+  file->format->url = av_strdup(url.c_str());
+  const int opened = file->format->url ? avio_open(&file->format->pb, url.c_str(), AVIO_FLAG_WRITE)
+                                       : AVERROR(ENOMEM);
+  if (opened < 0) {
+    *error = CannotWrite(file, LibraryError(opened));
+    return false;
+  }
+  file->fileOpen = true;
+  AVDictionary* muxerOptions = nullptr;
+  // The index at the front, so that browsers can start playing at once.
+  if (file->options.container == VideoContainer::kMp4) {
+    av_dict_set(&muxerOptions, "movflags", "+faststart", 0);
+  }
+  const int header = avformat_write_header(file->format, &muxerOptions);
+  av_dict_free(&muxerOptions);
+  if (header < 0) {
+    *error = CannotWrite(file, LibraryError(header));
+    return false;
+  }
+  return true;
+}
 }  // namespace
 
 bool VideoContainerForPath(const std::string& path, VideoContainer* container) {
@@ -344,27 +399,10 @@ VideoFile* CreateVideoFile(const VideoFileOptions& options, std::string* error) 
   file->options = options;
   file->soundFramesTotal = options.pictureCount * options.sampleRate / options.fps;
 
-  // Renaming onto a device or a folder would replace it, not write into it.
-  struct stat existing {};
-  if (stat(options.target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
-    *error = CannotWrite(file, "not a regular file");
+  if (!CreateTemporary(file, error)) {
     FreeVideoFile(file, false);
     return nullptr;
   }
-  const size_t slash = options.target.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "." : options.target.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? options.target : options.target.substr(slash + 1);
-  file->temporary = (slash == std::string::npos ? std::string() : folder) + "." + name + "." +
-                    std::to_string(getpid()) + ".part";
-  const int descriptor =
-      open(file->temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (descriptor < 0) {
-    *error = CannotWrite(file, std::strerror(errno));
-    file->temporary.clear();  // not ours to remove
-    FreeVideoFile(file, false);
-    return nullptr;
-  }
-  close(descriptor);
 
   const char* muxer = options.container == VideoContainer::kMp4 ? "mp4" : "matroska";
   if (avformat_alloc_output_context2(&file->format, nullptr, muxer, nullptr) < 0) {
@@ -387,25 +425,7 @@ VideoFile* CreateVideoFile(const VideoFileOptions& options, std::string* error) 
     FreeVideoFile(file, true);
     return nullptr;
   }
-  // "file:" so that a name with a colon is never taken for a protocol. The
-  // mp4 muxer reopens the file by this name to move its index forward.
-  const std::string url = "file:" + file->temporary;
-  file->format->url = av_strdup(url.c_str());
-  const int opened = file->format->url ? avio_open(&file->format->pb, url.c_str(), AVIO_FLAG_WRITE)
-                                       : AVERROR(ENOMEM);
-  if (opened < 0) {
-    *error = CannotWrite(file, LibraryError(opened));
-    FreeVideoFile(file, true);
-    return nullptr;
-  }
-  file->fileOpen = true;
-  AVDictionary* muxerOptions = nullptr;
-  // The index at the front, so that browsers can start playing at once.
-  if (options.container == VideoContainer::kMp4) av_dict_set(&muxerOptions, "movflags", "+faststart", 0);
-  const int header = avformat_write_header(file->format, &muxerOptions);
-  av_dict_free(&muxerOptions);
-  if (header < 0) {
-    *error = CannotWrite(file, LibraryError(header));
+  if (!OpenTemporaryAndWriteHeader(file, error)) {
     FreeVideoFile(file, true);
     return nullptr;
   }

@@ -107,6 +107,105 @@ void Compare(const Capture& capture, const std::vector<uint8_t>& decoded, int w,
               energyA > 0.0 && energyB > 0.0 ? shared / std::sqrt(energyA * energyB) : 0.0);
   stbi_image_free(png);
 }
+// The captures to compare (T=CAPTURE.png) and the --dump folder. false on
+// an argument of neither form.
+bool ParseCaptures(int argc, char** argv, int fps, std::vector<Capture>* captures,
+                   std::string* dump) {
+  for (int i = 3; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--dump" && i + 1 < argc) {
+      *dump = argv[++i];
+      continue;
+    }
+    const size_t eq = arg.find('=');
+    if (eq == std::string::npos) return false;
+    const double t = std::atof(arg.substr(0, eq).c_str());
+    captures->push_back({t, arg.substr(eq + 1), std::llround(t * fps)});
+  }
+  return true;
+}
+
+struct VideoDecoder {
+  AVFormatContext* format = nullptr;
+  AVCodecContext* context = nullptr;
+  const AVCodecParameters* par = nullptr;
+  int stream = -1;
+};
+
+// Opens the file's best video stream for decoding; false when it cannot
+// (said on stderr when the file itself cannot be opened).
+bool OpenVideoDecoder(const std::string& path, VideoDecoder* d) {
+  if (avformat_open_input(&d->format, path.c_str(), nullptr, nullptr) < 0 ||
+      avformat_find_stream_info(d->format, nullptr) < 0) {
+    std::fprintf(stderr, "cannot open %s\n", path.c_str());
+    return false;
+  }
+  d->stream = av_find_best_stream(d->format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  if (d->stream < 0) return false;
+  d->par = d->format->streams[d->stream]->codecpar;
+  const AVCodec* codec = avcodec_find_decoder(d->par->codec_id);
+  d->context = avcodec_alloc_context3(codec);
+  avcodec_parameters_to_context(d->context, d->par);
+  return avcodec_open2(d->context, codec, nullptr) >= 0;
+}
+
+// A decoded picture as RGB, BT.709 limited range as the export tags it.
+std::vector<uint8_t> ToRgb(const AVFrame* frame, int w, int h) {
+  SwsContext* scaler = sws_getContext(w, h, static_cast<AVPixelFormat>(frame->format), w, h,
+                                      AV_PIX_FMT_RGB24, SWS_BILINEAR, nullptr, nullptr, nullptr);
+  const int* matrix = sws_getCoefficients(SWS_CS_ITU709);
+  sws_setColorspaceDetails(scaler, matrix, 0, matrix, 1, 0, 1 << 16, 1 << 16);
+  std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);
+  uint8_t* planes[1] = {rgb.data()};
+  const int strides[1] = {w * 3};
+  sws_scale(scaler, frame->data, frame->linesize, 0, h, planes, strides);
+  sws_freeContext(scaler);
+  return rgb;
+}
+
+// Takes every picture the decoder has ready, counting them in *pictures,
+// and compares (and dumps) those that captures were made of.
+void TakePictures(const VideoDecoder& d, AVFrame* frame, const std::vector<Capture>& captures,
+                  const std::string& dump, int64_t* pictures) {
+  const int w = d.par->width, h = d.par->height;
+  while (avcodec_receive_frame(d.context, frame) == 0) {
+    const int64_t index = (*pictures)++;
+    const bool wanted = std::any_of(captures.begin(), captures.end(),
+                                    [&](const Capture& c) { return c.index == index; });
+    if (!wanted) continue;
+    const std::vector<uint8_t> rgb = ToRgb(frame, w, h);
+    for (const Capture& c : captures) {
+      if (c.index != index) continue;
+      Compare(c, rgb, w, h);
+      if (!dump.empty()) {
+        char name[64];
+        std::snprintf(name, sizeof name, "/t%g.png", c.time);
+        stbi_write_png((dump + name).c_str(), w, h, 3, rgb.data(), w * 3);
+      }
+    }
+  }
+}
+
+// The file, its level, its bitrates and the level's buffer against them.
+void PrintBitrates(const std::string& path, const VideoDecoder& d,
+                   const std::vector<int64_t>& sizes, int64_t pictures, int fps) {
+  const AVCodecParameters* par = d.par;
+  const H264Level* level = FindH264Level(par->level);
+  const BitrateFigures figures = MeasureBitrate(sizes.data(), static_cast<int64_t>(sizes.size()), fps);
+  std::printf("%s: %dx%d, %lld pictures, %.1f MB, level %d.%d\n", path.c_str(), par->width,
+              par->height, static_cast<long long>(pictures), avio_size(d.format->pb) / 1e6,
+              par->level / 10, par->level % 10);
+  std::printf("  video mean %.2f Mb/s, peak over one second %.2f Mb/s\n", figures.meanBitsPerSecond / 1e6,
+              figures.peakBitsPerSecond / 1e6);
+  if (level) {
+    const int64_t underflows = CountBufferUnderflows(sizes.data(), static_cast<int64_t>(sizes.size()),
+                                                     fps, HighProfileBitRate(*level),
+                                                     HighProfileBufferBits(*level));
+    std::printf("  the level allows %.1f Mb/s with a %.1f Mbit buffer: %lld pictures underflow it\n",
+                HighProfileBitRate(*level) / 1e6, HighProfileBufferBits(*level) / 1e6,
+                static_cast<long long>(underflows));
+  }
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -118,91 +217,30 @@ int main(int argc, char** argv) {
   const int fps = std::atoi(argv[2]);
   std::vector<Capture> captures;
   std::string dump;
-  for (int i = 3; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--dump" && i + 1 < argc) {
-      dump = argv[++i];
-      continue;
-    }
-    const size_t eq = arg.find('=');
-    if (eq == std::string::npos) return 2;
-    const double t = std::atof(arg.substr(0, eq).c_str());
-    captures.push_back({t, arg.substr(eq + 1), std::llround(t * fps)});
-  }
-
-  AVFormatContext* format = nullptr;
-  if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0 ||
-      avformat_find_stream_info(format, nullptr) < 0) {
-    std::fprintf(stderr, "cannot open %s\n", path.c_str());
-    return 1;
-  }
-  const int stream = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-  if (stream < 0) return 1;
-  const AVCodecParameters* par = format->streams[stream]->codecpar;
-  const AVCodec* codec = avcodec_find_decoder(par->codec_id);
-  AVCodecContext* decoder = avcodec_alloc_context3(codec);
-  avcodec_parameters_to_context(decoder, par);
-  if (avcodec_open2(decoder, codec, nullptr) < 0) return 1;
-  const int w = par->width, h = par->height;
+  if (!ParseCaptures(argc, argv, fps, &captures, &dump)) return 2;
+  VideoDecoder d;
+  if (!OpenVideoDecoder(path, &d)) return 1;
 
   std::vector<int64_t> sizes;  // bytes per picture, in decoding order
   AVPacket* packet = av_packet_alloc();
   AVFrame* frame = av_frame_alloc();
   int64_t pictures = 0;
-  auto take = [&]() {
-    while (avcodec_receive_frame(decoder, frame) == 0) {
-      const int64_t index = pictures++;
-      const bool wanted = std::any_of(captures.begin(), captures.end(),
-                                      [&](const Capture& c) { return c.index == index; });
-      if (!wanted) continue;
-      SwsContext* scaler = sws_getContext(w, h, static_cast<AVPixelFormat>(frame->format), w, h,
-                                          AV_PIX_FMT_RGB24, SWS_BILINEAR, nullptr, nullptr, nullptr);
-      const int* matrix = sws_getCoefficients(SWS_CS_ITU709);
-      sws_setColorspaceDetails(scaler, matrix, 0, matrix, 1, 0, 1 << 16, 1 << 16);
-      std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);
-      uint8_t* planes[1] = {rgb.data()};
-      const int strides[1] = {w * 3};
-      sws_scale(scaler, frame->data, frame->linesize, 0, h, planes, strides);
-      sws_freeContext(scaler);
-      for (const Capture& c : captures) {
-        if (c.index != index) continue;
-        Compare(c, rgb, w, h);
-        if (!dump.empty()) {
-          char name[64];
-          std::snprintf(name, sizeof name, "/t%g.png", c.time);
-          stbi_write_png((dump + name).c_str(), w, h, 3, rgb.data(), w * 3);
-        }
-      }
-    }
-  };
-  while (av_read_frame(format, packet) >= 0) {
-    if (packet->stream_index == stream) {
+  while (av_read_frame(d.format, packet) >= 0) {
+    if (packet->stream_index == d.stream) {
       sizes.push_back(packet->size);
-      if (avcodec_send_packet(decoder, packet) >= 0) take();
+      if (avcodec_send_packet(d.context, packet) >= 0) {
+        TakePictures(d, frame, captures, dump, &pictures);
+      }
     }
     av_packet_unref(packet);
   }
-  avcodec_send_packet(decoder, nullptr);
-  take();
+  avcodec_send_packet(d.context, nullptr);
+  TakePictures(d, frame, captures, dump, &pictures);
 
-  const H264Level* level = FindH264Level(par->level);
-  const BitrateFigures figures = MeasureBitrate(sizes.data(), static_cast<int64_t>(sizes.size()), fps);
-  std::printf("%s: %dx%d, %lld pictures, %.1f MB, level %d.%d\n", path.c_str(), w, h,
-              static_cast<long long>(pictures), avio_size(format->pb) / 1e6, par->level / 10,
-              par->level % 10);
-  std::printf("  video mean %.2f Mb/s, peak over one second %.2f Mb/s\n", figures.meanBitsPerSecond / 1e6,
-              figures.peakBitsPerSecond / 1e6);
-  if (level) {
-    const int64_t underflows = CountBufferUnderflows(sizes.data(), static_cast<int64_t>(sizes.size()),
-                                                     fps, HighProfileBitRate(*level),
-                                                     HighProfileBufferBits(*level));
-    std::printf("  the level allows %.1f Mb/s with a %.1f Mbit buffer: %lld pictures underflow it\n",
-                HighProfileBitRate(*level) / 1e6, HighProfileBufferBits(*level) / 1e6,
-                static_cast<long long>(underflows));
-  }
+  PrintBitrates(path, d, sizes, pictures, fps);
   av_frame_free(&frame);
   av_packet_free(&packet);
-  avcodec_free_context(&decoder);
-  avformat_close_input(&format);
+  avcodec_free_context(&d.context);
+  avformat_close_input(&d.format);
   return 0;
 }

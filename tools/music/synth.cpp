@@ -634,23 +634,20 @@ void PlayLine(Bus* bus, const std::vector<Note>& line, const Part& part, const O
   }
 }
 
-bool ArrangeSection(Bus* bus, const Section& section, double bar0, uint32_t* seed, Noise* timing,
-                    std::string* error) {
-  const Orchestration& orch = section.orch;
-  std::vector<Note> lead, bass, counter;
-  std::vector<Chord> chart;
-  std::string why;
-  if (!ParseLine(section.lead, section.bars, &lead, &why) ||
-      !ParseChart(section.chart, section.bars, &chart, &why) ||
-      (section.bass && !ParseLine(section.bass, section.bars, &bass, &why)) ||
-      (section.counter && !ParseLine(section.counter, section.bars, &counter, &why))) {
-    *error = std::string("section '") + section.name + "': " + why;
-    return false;
-  }
-  auto atBeat = [&](double beats) { return BarToFileSeconds(bar0 + beats / kBeatsPerBar); };
-  auto strike = [&](Voice voice, double beats, double gate, int midi, float level, bool staccato) {
+// Strikes one accompaniment note at a beat of the section, placed as the
+// voice's seat plays it and shaped by the phrase's dynamics.
+struct Striker {
+  Bus* bus;
+  const Orchestration& orch;
+  double bar0;
+  uint32_t* seed;
+  Noise* timing;
+
+  double AtBeat(double beats) const { return BarToFileSeconds(bar0 + beats / kBeatsPerBar); }
+  void operator()(Voice voice, double beats, double gate, int midi, float level,
+                  bool staccato) const {
     Stroke stroke;
-    stroke.start = PlayedTime(atBeat(beats), kSeats[int(voice)], timing);
+    stroke.start = PlayedTime(AtBeat(beats), kSeats[int(voice)], timing);
     stroke.gate = gate;
     stroke.midi = midi;
     double beatInBar = std::fmod(beats, double(kBeatsPerBar));
@@ -658,13 +655,15 @@ bool ArrangeSection(Bus* bus, const Section& section, double bar0, uint32_t* see
         level * PhraseDynamics(beats / kBeatsPerBar, beatInBar) * (staccato ? 1.1f : 1.0f);
     stroke.bright = orch.bright * (staccato ? 0.8f : 0.6f);
     Play(bus, voice, stroke, ++*seed);
-  };
+  }
+};
 
-  for (const Part& part : orch.tune) PlayLine(bus, lead, part, orch, bar0, seed, timing);
-  if (section.counter) PlayLine(bus, counter, orch.counter, orch, bar0, seed, timing);
-
+// The band under the tune: horn chords on the tune's own notes (tutti), or
+// oom-pah on the chart's beats, by the band or the stride piano.
+void PlayAccompaniment(const Striker& strike, const Section& section,
+                       const std::vector<Note>& lead, const std::vector<Chord>& chart) {
+  const Orchestration& orch = section.orch;
   const bool stride = orch.accompaniment == Accompaniment::kStride;
-  const Voice bassVoice = stride ? Voice::kPiano : Voice::kTuba;
   const Voice chordVoice = stride ? Voice::kPiano : Voice::kHorn;
   const float chordLevel = stride ? orch.pah * 0.5f : orch.pah * 0.55f;
   if (orch.accompaniment == Accompaniment::kTutti) {
@@ -700,13 +699,36 @@ bool ArrangeSection(Bus* bus, const Section& section, double bar0, uint32_t* see
       }
     }
   }
+}
+
+bool ArrangeSection(Bus* bus, const Section& section, double bar0, uint32_t* seed, Noise* timing,
+                    std::string* error) {
+  const Orchestration& orch = section.orch;
+  std::vector<Note> lead, bass, counter;
+  std::vector<Chord> chart;
+  std::string why;
+  if (!ParseLine(section.lead, section.bars, &lead, &why) ||
+      !ParseChart(section.chart, section.bars, &chart, &why) ||
+      (section.bass && !ParseLine(section.bass, section.bars, &bass, &why)) ||
+      (section.counter && !ParseLine(section.counter, section.bars, &counter, &why))) {
+    *error = std::string("section '") + section.name + "': " + why;
+    return false;
+  }
+  const Striker strike{bus, orch, bar0, seed, timing};
+
+  for (const Part& part : orch.tune) PlayLine(bus, lead, part, orch, bar0, seed, timing);
+  if (section.counter) PlayLine(bus, counter, orch.counter, orch, bar0, seed, timing);
+  PlayAccompaniment(strike, section, lead, chart);
+  const Voice bassVoice =
+      orch.accompaniment == Accompaniment::kStride ? Voice::kPiano : Voice::kTuba;
   for (const Note& note : bass)
     strike(bassVoice, note.startBeats, 0.85 * note.lengthBeats * kSecondsPerBeat, note.midi,
            orch.bass, false);
 
-  double lastRelease = atBeat(0);
+  double lastRelease = strike.AtBeat(0);
   for (const Note& note : lead)
-    lastRelease = std::max(lastRelease, atBeat(note.startBeats + note.lengthBeats * orch.legato));
+    lastRelease =
+        std::max(lastRelease, strike.AtBeat(note.startBeats + note.lengthBeats * orch.legato));
   ArrangeDrums(bus, section, bar0, lastRelease, seed, timing);
   return true;
 }

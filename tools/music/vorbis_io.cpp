@@ -48,6 +48,49 @@ int MemorySeek(void* source, ogg_int64_t offset, int whence) {
 
 long MemoryTell(void* source) { return long(static_cast<MemoryReader*>(source)->pos); }
 
+// Analyses every block the encoder has ready and pages out its packets.
+// true once the last page, the end of the stream, is out.
+bool PageOutBlocks(vorbis_dsp_state* dsp, vorbis_block* block, ogg_stream_state* stream,
+                   std::vector<unsigned char>* out) {
+  bool finished = false;
+  while (vorbis_analysis_blockout(dsp, block) == 1) {
+    vorbis_analysis(block, nullptr);
+    vorbis_bitrate_addblock(block);
+    ogg_packet packet;
+    while (vorbis_bitrate_flushpacket(dsp, &packet)) {
+      ogg_stream_packetin(stream, &packet);
+      ogg_page page;
+      while (ogg_stream_pageout(stream, &page)) {
+        AppendPage(page, out);
+        if (ogg_page_eos(&page)) finished = true;
+      }
+    }
+  }
+  return finished;
+}
+
+// Feeds the samples in chunks, then the end of the stream, paging out as
+// the encoder goes.
+void EncodeSamples(const Stereo& pcm, vorbis_dsp_state* dsp, vorbis_block* block,
+                   ogg_stream_state* stream, std::vector<unsigned char>* out) {
+  const size_t chunk = 1024;
+  size_t done = 0;
+  bool finished = false;
+  while (!finished) {
+    size_t n = std::min(chunk, pcm.left.size() - done);
+    if (n == 0) {
+      vorbis_analysis_wrote(dsp, 0);  // end of stream
+    } else {
+      float** buffer = vorbis_analysis_buffer(dsp, int(n));
+      std::copy(pcm.left.begin() + done, pcm.left.begin() + done + n, buffer[0]);
+      std::copy(pcm.right.begin() + done, pcm.right.begin() + done + n, buffer[1]);
+      vorbis_analysis_wrote(dsp, int(n));
+      done += n;
+    }
+    finished = PageOutBlocks(dsp, block, stream, out);
+  }
+}
+
 }  // namespace
 
 bool EncodeVorbis(const Stereo& pcm, int rate, float quality, std::vector<unsigned char>* bytes,
@@ -85,33 +128,7 @@ bool EncodeVorbis(const Stereo& pcm, int rate, float quality, std::vector<unsign
   // Audio starts on a fresh page, as players expect.
   while (ogg_stream_flush(&stream, &page)) AppendPage(page, &out);
 
-  const size_t chunk = 1024;
-  size_t done = 0;
-  bool finished = false;
-  while (!finished) {
-    size_t n = std::min(chunk, pcm.left.size() - done);
-    if (n == 0) {
-      vorbis_analysis_wrote(&dsp, 0);  // end of stream
-    } else {
-      float** buffer = vorbis_analysis_buffer(&dsp, int(n));
-      std::copy(pcm.left.begin() + done, pcm.left.begin() + done + n, buffer[0]);
-      std::copy(pcm.right.begin() + done, pcm.right.begin() + done + n, buffer[1]);
-      vorbis_analysis_wrote(&dsp, int(n));
-      done += n;
-    }
-    while (vorbis_analysis_blockout(&dsp, &block) == 1) {
-      vorbis_analysis(&block, nullptr);
-      vorbis_bitrate_addblock(&block);
-      ogg_packet packet;
-      while (vorbis_bitrate_flushpacket(&dsp, &packet)) {
-        ogg_stream_packetin(&stream, &packet);
-        while (ogg_stream_pageout(&stream, &page)) {
-          AppendPage(page, &out);
-          if (ogg_page_eos(&page)) finished = true;
-        }
-      }
-    }
-  }
+  EncodeSamples(pcm, &dsp, &block, &stream, &out);
   ogg_stream_clear(&stream);
   vorbis_block_clear(&block);
   vorbis_dsp_clear(&dsp);
