@@ -54,8 +54,8 @@ bool DriverNamedByUser() {
 // SDL 2.26 settles on the first driver that starts, not the first that opens
 // a device. Without a PulseAudio server it takes ALSA, which starts wherever
 // libasound loads, and never reaches its own PipeWire driver, listed after
-// ALSA: a PipeWire desktop without pipewire-pulse or pipewire-alsa would
-// stay silent. So when SDL's choice opens nothing, the drivers after it are tried
+// ALSA: a PipeWire desktop without pipewire-pulse or pipewire-alsa would stay
+// silent. So when SDL's choice opens nothing, the drivers after it are tried
 // in SDL's order. disk and dummy never are: the show writes no files, and
 // silence needs no driver. The device, or 0 with SDL's error for the last.
 SDL_AudioDeviceID OpenOnLaterDriver(const SDL_AudioSpec& wanted) {
