@@ -185,7 +185,7 @@ n = int(sys.argv[3])
 r0 = int(np.nonzero(np.abs(rec).max(axis=1) > 1e-4)[0][0])
 m0 = int(np.nonzero(np.abs(ref).max(axis=1) > 1e-4)[0][0])
 if len(rec) < r0 + n:
-    sys.exit("   the recording ends within the music's first second")
+    sys.exit("   the recording ends within the first second of the music")
 worst = min(float(np.abs(rec[r0 : r0 + n] - ref[m : m + n]).max())
             for m in range(max(0, m0 - 64), m0 + 65))
 print(f"   first {n} frames of music: largest difference {worst:.2e}")
