@@ -17,7 +17,7 @@ packages=(
   python3 python3-pil python3-numpy
   fonts-yanone-kaffeesatz fonts-oldstandard fonts-dejavu-core
 )
-for list in scripts/content-packages.txt scripts/music-packages.txt; do
+for list in scripts/content-packages.txt scripts/music-packages.txt scripts/desktop-packages.txt; do
   [ -f "$list" ] && while read -r name; do
     [ -n "$name" ] && packages+=("$name")
   done < <(grep -v '^\s*#' "$list")

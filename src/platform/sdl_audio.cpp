@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/audio_device.h"
@@ -45,6 +46,35 @@ void SDLCALL FillFromLoop(void*, Uint8* stream, int byteCount) {
   audioLoop.framesPlayed.store(played, std::memory_order_release);
 }
 
+bool DriverNamedByUser() {
+  const char* named = std::getenv("SDL_AUDIODRIVER");
+  return named && *named;
+}
+
+// SDL 2.26 settles on the first driver that starts, not the first that opens
+// a device. Without a PulseAudio server it takes ALSA, which starts wherever
+// libasound loads, and never reaches its own PipeWire driver, listed after
+// ALSA: a PipeWire desktop without pipewire-pulse or pipewire-alsa would stay
+// silent. So when SDL's choice opens nothing, the drivers after it are tried
+// in SDL's order. disk and dummy never are: the show writes no files, and
+// silence needs no driver. The device, or 0 with SDL's error for the last.
+SDL_AudioDeviceID OpenOnLaterDriver(const SDL_AudioSpec& wanted) {
+  const char* first = SDL_GetCurrentAudioDriver();
+  bool past = false;
+  for (int i = 0; i < SDL_GetNumAudioDrivers(); ++i) {
+    const char* name = SDL_GetAudioDriver(i);
+    if (!past) {
+      past = first && std::strcmp(name, first) == 0;
+      continue;
+    }
+    if (std::strcmp(name, "disk") == 0 || std::strcmp(name, "dummy") == 0) continue;
+    if (SDL_AudioInit(name) != 0) continue;  // shuts the previous driver down first
+    const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+    if (device != 0) return device;
+  }
+  return 0;
+}
+
 }  // namespace
 
 bool AudioDeviceOpenLoop(uint32_t sampleRate, const float* loop, uint32_t frameCount) {
@@ -65,6 +95,14 @@ bool AudioDeviceOpenLoop(uint32_t sampleRate, const float* loop, uint32_t frameC
   // No allowed changes: SDL converts to whatever the hardware takes, so the
   // callback always sees exactly this format and rate.
   audioLoop.device = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+  if (audioLoop.device == 0 && !DriverNamedByUser()) {
+    std::fprintf(stderr, "sound: %s: %s; trying SDL's other drivers\n",
+                 SDL_GetCurrentAudioDriver(), SDL_GetError());
+    audioLoop.device = OpenOnLaterDriver(wanted);
+    if (audioLoop.device != 0) {
+      std::fprintf(stderr, "sound: playing through %s\n", SDL_GetCurrentAudioDriver());
+    }
+  }
   if (audioLoop.device == 0) {
     std::fprintf(stderr, "No sound: %s\n", SDL_GetError());
     return false;
