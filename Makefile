@@ -1,6 +1,6 @@
 # make run      installs what is missing, builds, plays the show
-# make test     installs what is missing, builds, runs every test but the Wayland desktop one
-# make desktop-test  the show on weston's Wayland desktops
+# make test     installs what is missing, builds, runs every test but the desktop ones
+# make desktop-test  the show on weston and GNOME's mutter, its sound through PipeWire
 # make content  regenerates content/ (images, mesh, music) byte for byte
 # make bench    start-up time, passes per second and memory under Xvfb
 # make video    the whole show into build/nitrate.mp4 (1920x1080, 60/s, H.264 + AAC)
@@ -35,6 +35,7 @@ test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -LE desktop
 
 desktop-test: build
+	@scripts/install-deps.sh desktop
 	cd $(BUILD) && ctest --output-on-failure -L desktop
 
 content: build
