@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-// A GLSL 1.30 source as GLSL ES 3.00: the version line replaced, default
-// precisions added after it, line numbers kept. A source without a version
-// line comes back unchanged.
+// A GLSL 1.30 source as GLSL ES 3.00: the ES version line and default
+// precisions first, the file's version line emptied, line numbers kept. A
+// source without a version line comes back unchanged.
 std::string TranslateShaderForEs(const std::string& source);
