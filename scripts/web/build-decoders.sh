@@ -75,49 +75,93 @@ fetch() {  # package=version -> unpacked tree in $work/<package>
   fi
 }
 
+# Each library is built once per version: its stamp names both.
+stamps="$prefix/stamps"
+done_already() { [ -f "$stamps/$1" ]; }
+mark_done() { mkdir -p "$stamps" && touch "$stamps/$1"; }
+
 ensure_deb_src
 mkdir -p "$work" "$prefix/include" "$prefix/lib"
 export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
 flags="-O2 -pthread"
-for spec in "${sources[@]}"; do fetch "$spec"; done
+cmake_common=(-DCMAKE_BUILD_TYPE=Release "-DCMAKE_C_FLAGS=$flags" "-DCMAKE_INSTALL_PREFIX=$prefix"
+              -DCMAKE_INSTALL_LIBDIR=lib -DBUILD_SHARED_LIBS=OFF)
 
-echo "zlib"
-(cd "$work/zlib" && CFLAGS="$flags" emconfigure ./configure --static --prefix="$prefix" >/dev/null &&
-  emmake make -j"$jobs" libz.a >/dev/null && emmake make install >/dev/null)
+spec=${sources[0]}
+if ! done_already "$spec"; then
+  echo "zlib"
+  fetch "$spec"
+  (cd "$work/zlib" && CFLAGS="$flags" emconfigure ./configure --static --prefix="$prefix" >/dev/null &&
+    emmake make -j"$jobs" libz.a >/dev/null && emmake make install >/dev/null)
+  mark_done "$spec"
+fi
 
-echo "libpng"
-(cd "$work/libpng1.6" && mkdir -p build && cd build &&
-  emcmake cmake .. -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS="$flags" -DCMAKE_INSTALL_PREFIX="$prefix" \
-    -DPNG_SHARED=OFF -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF -DZLIB_INCLUDE_DIR="$prefix/include" \
-    -DZLIB_LIBRARY="$prefix/lib/libz.a" -DCMAKE_POLICY_DEFAULT_CMP0074=NEW >/dev/null &&
-  emmake make -j"$jobs" png_static >/dev/null && emmake make install >/dev/null 2>&1 || true)
-[ -f "$prefix/lib/libpng16.a" ] || { echo "libpng did not build" >&2; exit 1; }
+spec=${sources[1]}
+if ! done_already "$spec"; then
+  echo "libpng"
+  fetch "$spec"
+  (cd "$work/libpng1.6" && mkdir -p build && cd build &&
+    emcmake cmake .. "${cmake_common[@]}" -DPNG_SHARED=OFF -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
+      -DZLIB_INCLUDE_DIR="$prefix/include" -DZLIB_LIBRARY="$prefix/lib/libz.a" >/dev/null &&
+    emmake make -j"$jobs" png_static >/dev/null && emmake make install >/dev/null 2>&1 || true)
+  [ -f "$prefix/lib/libpng16.a" ] || { echo "libpng did not build" >&2; exit 1; }
+  mark_done "$spec"
+fi
 
-# The type-size probe misreads wasm32 under emcmake; its sizes are known.
-echo "libjpeg-turbo"
-(cd "$work/libjpeg-turbo" && mkdir -p build && cd build &&
-  emcmake cmake .. -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS="$flags" -DCMAKE_INSTALL_PREFIX="$prefix" \
-    -DCMAKE_INSTALL_LIBDIR=lib -DENABLE_SHARED=OFF -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF \
-    -DHAVE_SIZE_T=TRUE -DSIZE_T=4 -DHAVE_UNSIGNED_LONG=TRUE -DUNSIGNED_LONG=4 >/dev/null &&
-  emmake make -j"$jobs" jpeg-static >/dev/null)
-cp "$work/libjpeg-turbo/build/libjpeg.a" "$prefix/lib/"
-cp "$work/libjpeg-turbo/jpeglib.h" "$work/libjpeg-turbo/jmorecfg.h" "$work/libjpeg-turbo/jerror.h" \
-  "$work/libjpeg-turbo/build/jconfig.h" "$prefix/include/"
+# The type-size probe misreads wasm32 under emcmake; the sizes are known.
+spec=${sources[2]}
+if ! done_already "$spec"; then
+  echo "libjpeg-turbo"
+  fetch "$spec"
+  (cd "$work/libjpeg-turbo" && mkdir -p build && cd build &&
+    emcmake cmake .. "${cmake_common[@]}" -DENABLE_SHARED=OFF -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF \
+      -DHAVE_SIZE_T=TRUE -DSIZE_T=4 -DHAVE_UNSIGNED_LONG=TRUE -DUNSIGNED_LONG=4 >/dev/null &&
+    emmake make -j"$jobs" jpeg-static >/dev/null)
+  cp "$work/libjpeg-turbo/build/libjpeg.a" "$prefix/lib/"
+  cp "$work/libjpeg-turbo/jpeglib.h" "$work/libjpeg-turbo/jmorecfg.h" "$work/libjpeg-turbo/jerror.h" \
+    "$work/libjpeg-turbo/build/jconfig.h" "$prefix/include/"
+  mark_done "$spec"
+fi
 
-# --host: cross-compiling, so configure never tries to run what it builds.
-echo "libogg"
-(cd "$work/libogg" && CFLAGS="$flags" emconfigure ./configure --host=wasm32-unknown-emscripten --disable-shared --prefix="$prefix" >/dev/null &&
-  emmake make -j"$jobs" >/dev/null && emmake make install >/dev/null)
+# CMake's type-size checks fail under emcmake here, and the autotools
+# config.sub of these releases knows no wasm32: configure is told it builds
+# for 32-bit little-endian ARM, which only makes it cross-compile (probing
+# sizes by compiling, never running) with emcc. (Not i686: libvorbis would
+# then add the x87-only -mno-ieee-fp, which clang refuses.)
+autotools_host=(--host=arm-unknown-linux-gnu --build=x86_64-pc-linux-gnu)
 
-echo "libvorbis"
-(cd "$work/libvorbis" && CFLAGS="$flags" emconfigure ./configure --host=wasm32-unknown-emscripten --disable-shared --disable-oggtest \
-    --with-ogg="$prefix" --prefix="$prefix" >/dev/null &&
-  emmake make -j"$jobs" -C lib >/dev/null && emmake make -C lib install >/dev/null &&
-  emmake make -C include install >/dev/null)
+spec=${sources[3]}
+if ! done_already "$spec"; then
+  echo "libogg"
+  fetch "$spec"
+  (cd "$work/libogg" && CFLAGS="$flags" emconfigure ./configure "${autotools_host[@]}" \
+      --disable-shared --prefix="$prefix" >/dev/null &&
+    emmake make -j"$jobs" >/dev/null && emmake make install >/dev/null)
+  [ -f "$prefix/lib/libogg.a" ] || { echo "libogg did not build" >&2; exit 1; }
+  mark_done "$spec"
+fi
+
+# The flags libvorbis's configure picks for Debian's x86_64 build, less the
+# x87-only -mno-ieee-fp that clang refuses, so both decode alike.
+vorbis_flags="-O3 -ffast-math -D_REENTRANT -fsigned-char -pthread"
+
+spec=${sources[4]}
+if ! done_already "$spec"; then
+  echo "libvorbis"
+  fetch "$spec"
+  (cd "$work/libvorbis" && OGG_CFLAGS="-I$prefix/include" OGG_LIBS="-L$prefix/lib -logg" \
+    CFLAGS="$flags" emconfigure ./configure "${autotools_host[@]}" \
+      --disable-shared --disable-oggtest --with-ogg="$prefix" --prefix="$prefix" >/dev/null &&
+    emmake make -j"$jobs" -C lib CFLAGS="$vorbis_flags" >/dev/null &&
+    emmake make -C lib install >/dev/null &&
+    emmake make -C include install >/dev/null)
+  [ -f "$prefix/lib/libvorbisfile.a" ] || { echo "libvorbis did not build" >&2; exit 1; }
+  mark_done "$spec"
+fi
 
 for lib in libz.a libpng16.a libjpeg.a libogg.a libvorbis.a libvorbisfile.a; do
   [ -f "$prefix/lib/$lib" ] || { echo "missing $prefix/lib/$lib" >&2; exit 1; }
 done
-rm -rf "${work:?}"/dl-*
+rm -rf "${work:?}"
 echo "${sources[*]}" >"$stamp"
 echo "decoders built in $prefix"
