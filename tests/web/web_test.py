@@ -6,6 +6,8 @@
 Checks, each a group of its own:
   - the start page: it loads without a console error, the browser offers
     WebGL 2 and the page is cross-origin isolated, and it offers to start;
+  - a click starts the show, Escape ends it with exit code 0, and the page
+    offers to play again;
   - the pictures: in capture mode the page's picture at a show time matches
     nitrate-capture's at the same time, size and pass rate (PSNR >= 30 dB),
     and each run ends cleanly without a console error.
@@ -25,6 +27,8 @@ import numpy
 from PIL import Image
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.keys import Keys
 
 # The planes, the cube and the textured cube: the last two carry their ray
 # directions screen-linear, which ES has to emulate.
@@ -149,6 +153,28 @@ def test_picture(driver, url, at, reference, work):
           "; ".join(errors + report["messages"]))
 
 
+def test_click_and_escape(driver, url):
+    driver.get(url + "?size=640x480")
+    wait_for(driver, "return window.nitrateReport.loadedMs", 60)
+    driver.find_element("id", "play").click()
+    first = wait_for(driver, "return window.nitrateReport.firstFrameMs", 60)
+    check(first is not None, "a click starts the show", "first frame %.0f ms after it" % (first or 0))
+    time.sleep(2)
+    passes = driver.execute_script("return window.nitrateReport.passesNow()")
+    check(passes > 10, "the show runs its passes", f"{passes} in its first seconds")
+    ActionChains(driver).send_keys(Keys.ESCAPE).perform()
+    ended = wait_for(driver, "return window.nitrateReport.exitCode !== null", 20)
+    report = driver.execute_script("return window.nitrateReport")
+    check(ended and report["exitCode"] == 0, "Escape ends the show with exit code 0",
+          str(report["exitCode"]))
+    offered = wait_for(driver, "return !document.getElementById('end').hidden && "
+                               "!document.getElementById('again').disabled", 60)
+    check(offered, "the page then offers to play again")
+    errors = console_errors(driver)
+    check(not errors and not report["messages"], "no console error from start to end",
+          "; ".join(errors + report["messages"]))
+
+
 def main():
     web_build, desktop_build, work = sys.argv[1:4]
     root = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -158,6 +184,7 @@ def main():
     driver = browser(profile)
     try:
         test_start_page(driver, url)
+        test_click_and_escape(driver, url)
         test_pictures(driver, url, desktop_build, work, os.path.join(root, "content"))
     finally:
         driver.quit()
