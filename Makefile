@@ -7,6 +7,9 @@
 # make video-bench  the export's speed: render alone, encode alone, total
 # make fuzz     fuzzes each content reader for FUZZ_SECONDS (default 300)
 # make check    sanitizer builds and tests, the fault matrix, 30 s of each fuzzer
+# make web      the show for web browsers into build-web/ (emscripten)
+# make web-serve  serves build-web/ on 127.0.0.1 with the isolation headers
+# make web-test   the web show in headless chromium beside the desktop capture
 #
 # Warnings are shown but stop the build only with WERROR=ON (.ci/run sets it;
 # make check's own sanitizer builds always use it).
@@ -16,8 +19,14 @@ JOBS ?= 2
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 300
 FUZZ_TARGETS = obj_reader image_decoder vorbis_decoder whole_file
+WEB_BUILD ?= build-web
+WEB_PORT ?= 8131
+# Debian's node-acorn lies where emscripten's optimizer finds it only by
+# NODE_PATH when node itself is not Debian's.
+export NODE_PATH ?= /usr/share/nodejs
 
-.PHONY: all deps build run test desktop-test content bench video video-bench clean fuzz fuzz-build check
+.PHONY: all deps build run test desktop-test content bench video video-bench clean fuzz fuzz-build check \
+	web-deps web web-serve web-test
 
 all: build
 
@@ -63,5 +72,19 @@ fuzz: fuzz-build
 check: build
 	FUZZ_SECONDS=30 tests/sanitizers/check.sh $(JOBS)
 
+web-deps:
+	@scripts/web/install-deps.sh
+	@JOBS=$(JOBS) scripts/web/build-decoders.sh $(WEB_BUILD)/deps
+
+web: web-deps
+	@emcmake cmake -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(WEB_BUILD) -j$(JOBS)
+
+web-serve: web
+	/usr/bin/python3 scripts/web/serve.py $(WEB_BUILD) --port $(WEB_PORT)
+
+web-test: web build
+	tests/web/run.sh $(WEB_BUILD) $(BUILD)
+
 clean:
-	rm -rf $(BUILD) $(FUZZ_BUILD) build-asan build-tsan
+	rm -rf $(BUILD) $(FUZZ_BUILD) build-asan build-tsan $(WEB_BUILD)
