@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need,
 # asking apt only for what is missing. Run as root (or with sudo available).
+# With the argument "desktop" it also installs what the desktop tests need
+# (PipeWire, mutter: make desktop-test), which make run and make test do not.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,7 +19,9 @@ packages=(
   python3 python3-pil python3-numpy
   fonts-yanone-kaffeesatz fonts-oldstandard fonts-dejavu-core
 )
-for list in scripts/content-packages.txt scripts/music-packages.txt scripts/desktop-packages.txt; do
+lists=(scripts/content-packages.txt scripts/music-packages.txt)
+[ "${1:-}" = desktop ] && lists+=(scripts/desktop-packages.txt)
+for list in "${lists[@]}"; do
   [ -f "$list" ] && while read -r name; do
     [ -n "$name" ] && packages+=("$name")
   done < <(grep -v '^\s*#' "$list")

@@ -1,5 +1,6 @@
 // Process-wide services from POSIX and glibc: the allocator's policy, the
-// monotonic and wall clocks and sleeping. Any thread; nothing here fails.
+// wall clock and sleeping (in the monotonic clock's counts, posix_clock.cpp).
+// Any thread; nothing here fails.
 // They need no display, so the tools and the tests without one link them
 // alone.
 #include <malloc.h>
@@ -19,16 +20,6 @@ int64_t PlatformWallClockNanoseconds() {
   clock_gettime(CLOCK_REALTIME, &now);
   return static_cast<int64_t>(now.tv_sec) * 1000000000LL + now.tv_nsec;
 }
-
-// Nanoseconds of the kernel's raw monotonic clock, which time adjustments
-// never slew: the counter SDL's own performance counter reads on Linux.
-uint64_t PlatformClockCounter() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC_RAW, &now);
-  return static_cast<uint64_t>(now.tv_sec) * 1000000000ull + static_cast<uint64_t>(now.tv_nsec);
-}
-
-uint64_t PlatformClockFrequency() { return 1000000000ull; }
 
 void PlatformSleep(uint64_t counts) {
   const uint64_t nanoseconds = counts * 1000000000ull / PlatformClockFrequency();

@@ -1,0 +1,142 @@
+// The page around the show: loads the program while the start card shows,
+// starts it fullscreen on a click (browsers allow sound and fullscreen only
+// after a gesture), and offers to play again when it ends. Each play is a new
+// instance of the program, as each desktop run is a new process.
+//
+// Query settings, for tests and figures:
+//   ?at=T&size=WxH[&fps=N]  capture mode: the picture at show time T, stepped
+//                           as nitrate-capture steps it (fps default 60)
+//   ?tap=N                  checksum of the first N frames the sound plays
+//   ?autostart=1            start without a click (a test browser allows it)
+"use strict";
+
+const query = new URLSearchParams(location.search);
+const canvas = document.getElementById("canvas");
+const play = document.getElementById("play");
+const again = document.getElementById("again");
+const startCard = document.getElementById("start");
+const endCard = document.getElementById("end");
+const messages = document.getElementById("messages");
+
+// What a test or a figure reads back (window.nitrateReport).
+const report = {
+  loadedMs: null, clickMs: null, firstFrameMs: null, webgl2: false, passes: 0, showMs: null,
+  exitCode: null, messages: [], errors: [], capture: null, audioTap: null,
+};
+window.nitrateReport = report;
+window.addEventListener("error", event => report.errors.push(String(event.message)));
+
+report.webgl2 = (() => {
+  try {
+    return !!document.createElement("canvas").getContext("webgl2");
+  } catch (error) {
+    return false;
+  }
+})();
+
+function parseSize(text) {
+  const match = /^(\d+)x(\d+)$/.exec(text || "");
+  return match ? [Number(match[1]), Number(match[2])] : null;
+}
+
+function showMessage(line) {
+  report.messages.push(line);
+  messages.textContent += line + "\n";
+}
+
+function settings() {
+  const captureAt = query.has("at") ? Number(query.get("at")) : -1;
+  const size = parseSize(query.get("size"));
+  const ratio = window.devicePixelRatio || 1;
+  const nitrate = {
+    // The screen in device pixels, as the desktop show takes the display's.
+    width: size ? size[0] : Math.round(screen.width * ratio),
+    height: size ? size[1] : Math.round(screen.height * ratio),
+    captureAt: Number.isFinite(captureAt) ? captureAt : -1,
+    captureFps: query.has("fps") ? Number(query.get("fps")) : 60,
+    audioTapFrames: query.has("tap") ? Number(query.get("tap")) : 0,
+    onMessage: showMessage,
+    onCanvasShown: shown => {
+      canvas.style.visibility = shown ? "visible" : "hidden";
+      if (shown && report.firstFrameMs === null) {
+        requestAnimationFrame(() => { report.firstFrameMs = performance.now() - report.clickMs; });
+      }
+    },
+    onCapture: (time, png) => { report.capture = {time, png}; },
+    onAudioTap: tap => { report.audioTap = tap; },
+  };
+  return nitrate;
+}
+
+let instance = null;  // the next play's program, loaded ahead
+function load() {
+  const nitrate = settings();
+  instance = NitrateShow({
+    canvas,
+    nitrate,
+    print: line => console.log(line),
+    printErr: line => console.warn(line),
+  }).then(module => ({module, nitrate}));
+  return instance;
+}
+
+async function start() {
+  play.disabled = true;
+  again.disabled = true;
+  report.clickMs = performance.now();
+  report.firstFrameMs = null;
+  if (!query.has("at") && document.fullscreenEnabled && !document.fullscreenElement) {
+    document.getElementById("stage").requestFullscreen({navigationUI: "hide"}).catch(() => {});
+  }
+  const {module, nitrate} = await instance;
+  startCard.hidden = true;
+  endCard.hidden = true;
+  messages.textContent = "";
+  canvas.focus();
+  report.passesNow = () => nitrate.passes || 0;
+  const began = performance.now();
+  let code;
+  try {
+    code = await module.ccall("main", "number", ["number", "number"], [0, 0], {async: true});
+  } catch (error) {
+    showMessage("Error: " + error);
+    code = -1;
+  }
+  report.showMs = performance.now() - began;
+  report.passes = nitrate.passes || 0;
+  report.exitCode = code;
+  finish(module);
+}
+
+function finish(module) {
+  // Nothing of the program outlives its play: its threads and its sound go.
+  if (module.nitrateAudio) module.nitrateAudio.close().catch(() => {});
+  module.PThread.terminateAllThreads();
+  if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
+  canvas.style.visibility = "hidden";
+  canvas.style.cursor = "";
+  endCard.hidden = false;
+  load().then(() => { again.disabled = false; });
+}
+
+if (typeof SharedArrayBuffer === "undefined" || !window.crossOriginIsolated) {
+  play.textContent = "Cannot play here";
+  showMessage("Error: the show needs a server that sends the cross-origin isolation headers " +
+              "(make web-serve)");
+} else if (!report.webgl2) {
+  play.textContent = "Cannot play here";
+  showMessage("Error: this browser offers no WebGL 2");
+} else {
+  load().then(() => {
+    report.loadedMs = performance.now();
+    play.disabled = false;
+    play.textContent = "Click to start";
+    if (query.get("autostart") === "1") start();
+  }, error => showMessage("Error: " + error));
+  play.addEventListener("click", start);
+  again.addEventListener("click", start);
+  // A key starts it too, as a click does.
+  window.addEventListener("keydown", event => {
+    if (!startCard.hidden && !play.disabled && event.key !== "Escape") start();
+  });
+}
