@@ -50,7 +50,8 @@ struct LoopStats {
     const double unpacedRate = passes > 1 && busy > 0.0 ? (passes - 1) / busy : 0.0;
     ReportStartupSteps();
     const GLubyte* renderer = glGetString(GL_RENDERER);
-    std::fprintf(stderr, "renderer: %s\n", renderer ? reinterpret_cast<const char*>(renderer) : "unknown");
+    std::fprintf(stderr, "renderer: %s\n",
+                 renderer ? reinterpret_cast<const char*>(renderer) : "unknown");
     std::fprintf(stderr,
                  "stats: first-present-unix-ns=%lld passes=%ld seconds=%.3f "
                  "passes-per-second=%.1f unpaced-rate=%.1f slowest-pass-ms=%.1f\n",

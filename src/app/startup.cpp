@@ -6,11 +6,11 @@
 #include <cstdio>
 #include <new>
 
+#include "audio/music_stream.h"
 #include "common/messages.h"
 #include "common/show_random.h"
 #include "common/show_state.h"
 #include "common/startup_trace.h"
-#include "audio/music_stream.h"
 #include "platform/platform.h"
 #include "resources/geometry.h"
 #include "resources/shader_library.h"

@@ -16,8 +16,8 @@ bool ReportMissing(const char* name) {
 bool FetchGlEntryPoints(GlEntryPoints* table, GlLookup lookup, const char* swapIntervalName) {
   table->swapInterval = reinterpret_cast<SwapIntervalFunction>(lookup(swapIntervalName));
   if (!table->swapInterval) return ReportMissing(swapIntervalName);
-#define NITRATE_GL_FETCH(type, name)                        \
-  table->name = reinterpret_cast<type>(lookup(#name));      \
+#define NITRATE_GL_FETCH(type, name)                   \
+  table->name = reinterpret_cast<type>(lookup(#name)); \
   if (!table->name) return ReportMissing(#name);
   NITRATE_GL_FUNCTIONS(NITRATE_GL_FETCH)
 #undef NITRATE_GL_FETCH

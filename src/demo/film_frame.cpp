@@ -8,11 +8,11 @@
 #include "common/show_random.h"
 
 namespace {
-constexpr double kSingle0_9 = 0.8999999761581421;       // float(0.9)
-constexpr double kFlickerSpan = 0.20000004768371582;    // float(1.1) - float(0.9)
-constexpr double kFirstPassSpan = 0.3999999761581421;   // float(0.9) - 0.5
-constexpr double kSingle0_2 = 0.20000000298023224;      // float(0.2)
-constexpr double kWeave = 0.0024999999441206455;        // float(0.0025)
+constexpr double kSingle0_9 = 0.8999999761581421;      // float(0.9)
+constexpr double kFlickerSpan = 0.20000004768371582;   // float(1.1) - float(0.9)
+constexpr double kFirstPassSpan = 0.3999999761581421;  // float(0.9) - 0.5
+constexpr double kSingle0_2 = 0.20000000298023224;     // float(0.2)
+constexpr double kWeave = 0.0024999999441206455;       // float(0.0025)
 
 double SingleOf(double value) { return static_cast<float>(value); }
 
@@ -20,20 +20,20 @@ using A = SceneAction;
 }  // namespace
 
 constexpr TimelineSection Timeline[kSectionCount] = {
-    {0, 2, A::kWhiteFadeIn, 0, 0, 0},      {2, 4, A::kFilmWriting, 4, 0, 0},
-    {4, 9, A::kTitleCard, 5, 0, 0},        {9, 14, A::kTitleCard, 6, 0, 0},
-    {14, 19, A::kTitleCard, 17, 0, 0},     {19, 24, A::kTitleCard, 18, 0, 0},
-    {24, 29, A::kTitleCard, 19, 0, 0},     {29, 34, A::kTitleCard, 11, 0, 0},
-    {34, 39, A::kStarTunnel, 0, 0, 0},     {39, 44, A::kPlanes, 0, 0, 0},
-    {44, 49, A::kTitleCard, 10, 0, 0},     {49, 54, A::kBrickTunnel, 0, 1.0f, 0.0f},
-    {54, 59, A::kTitleCard, 7, 0, 0},      {59, 64, A::kMetaballs, 0, 0, 0},
-    {64, 69, A::kTitleCard, 10, 0, 0},     {69, 74, A::kCube, 0, 0, 0},
-    {74, 79, A::kTitleCard, 8, 0, 0},      {79, 84, A::kTexturedCube, 0, 0, 0},
-    {84, 89, A::kTitleCard, 9, 0, 0},      {89, 94, A::kBrickTunnel, 0, -2.0f, 2.0f},
-    {94, 99, A::kTitleCard, 12, 0, 0},     {99, 104, A::kScreenZoom, 0, 0, 0},
-    {104, 109, A::kTitleCard, 14, 0, 0},   {109, 114, A::kMetaballs, 0, 0, 0},
-    {114, 119, A::kTitleCard, 15, 0, 0},   {119, 124, A::kTitleCard, 16, 0, 0},
-    {124, 129, A::kTitleCard, 13, 0, 0},   {129, 131, A::kWhiteBurnOut, 0, 0, 0},
+    {0, 2, A::kWhiteFadeIn, 0, 0, 0},    {2, 4, A::kFilmWriting, 4, 0, 0},
+    {4, 9, A::kTitleCard, 5, 0, 0},      {9, 14, A::kTitleCard, 6, 0, 0},
+    {14, 19, A::kTitleCard, 17, 0, 0},   {19, 24, A::kTitleCard, 18, 0, 0},
+    {24, 29, A::kTitleCard, 19, 0, 0},   {29, 34, A::kTitleCard, 11, 0, 0},
+    {34, 39, A::kStarTunnel, 0, 0, 0},   {39, 44, A::kPlanes, 0, 0, 0},
+    {44, 49, A::kTitleCard, 10, 0, 0},   {49, 54, A::kBrickTunnel, 0, 1.0f, 0.0f},
+    {54, 59, A::kTitleCard, 7, 0, 0},    {59, 64, A::kMetaballs, 0, 0, 0},
+    {64, 69, A::kTitleCard, 10, 0, 0},   {69, 74, A::kCube, 0, 0, 0},
+    {74, 79, A::kTitleCard, 8, 0, 0},    {79, 84, A::kTexturedCube, 0, 0, 0},
+    {84, 89, A::kTitleCard, 9, 0, 0},    {89, 94, A::kBrickTunnel, 0, -2.0f, 2.0f},
+    {94, 99, A::kTitleCard, 12, 0, 0},   {99, 104, A::kScreenZoom, 0, 0, 0},
+    {104, 109, A::kTitleCard, 14, 0, 0}, {109, 114, A::kMetaballs, 0, 0, 0},
+    {114, 119, A::kTitleCard, 15, 0, 0}, {119, 124, A::kTitleCard, 16, 0, 0},
+    {124, 129, A::kTitleCard, 13, 0, 0}, {129, 131, A::kWhiteBurnOut, 0, 0, 0},
 };
 
 namespace {

@@ -24,8 +24,8 @@ struct FilmFrameState {
 };
 
 enum class SceneAction {
-  kWhiteFadeIn,   // white clear, then the fade-in factor
-  kFilmWriting,   // the hand-written title, one band per film frame
+  kWhiteFadeIn,  // white clear, then the fade-in factor
+  kFilmWriting,  // the hand-written title, one band per film frame
   kTitleCard,
   kStarTunnel,
   kPlanes,
@@ -40,7 +40,7 @@ enum class SceneAction {
 struct TimelineSection {
   int from, to;  // whole seconds, [from, to)
   SceneAction action;
-  int image;     // image index for title cards
+  int image;           // image index for title cards
   float tRate, vRate;  // brick tunnel arguments
 };
 inline constexpr int kSectionCount = 28;
@@ -75,8 +75,7 @@ int32_t FilmFrameNumber(const DirectorClock& clock);
 // Draws a new film frame's state (five ShowLcg and three ShowRand draws) and
 // returns its brightness, in [0.5, 0.9). The scratch overlay is one of the
 // four from kImageFirstScratch.
-double DrawFilmFrameState(FilmFrameState* state, uint32_t* lcg, uint32_t* rand,
-                          double aspectRatio);
+double DrawFilmFrameState(FilmFrameState* state, uint32_t* lcg, uint32_t* rand, double aspectRatio);
 
 // The film-writing card: band n = frameIndex - start of the section's first
 // frame, one 1/32 band of the texture, without weave.

@@ -53,8 +53,8 @@ Matrix Multiply(const Matrix& a, const Matrix& b) {
 // target, near 0.1, far 100.
 constexpr float kDepthScale = (0.1f + 100.0f) / (0.1f - 100.0f);
 constexpr float kDepthOffset = 2.0f * 0.1f * 100.0f / (0.1f - 100.0f);
-const Matrix kProjection = {{{0.75f, 0, 0, 0}, {0, 1.0f, 0, 0}, {0, 0, kDepthScale, -1.0f},
-                             {0, 0, kDepthOffset, 0}}};
+const Matrix kProjection = {
+    {{0.75f, 0, 0, 0}, {0, 1.0f, 0, 0}, {0, 0, kDepthScale, -1.0f}, {0, 0, kDepthOffset, 0}}};
 // The eye looks down -z at the mesh 3 units away.
 const Matrix kView = {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, -3.0f, 1}}};
 }  // namespace

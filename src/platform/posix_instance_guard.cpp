@@ -21,8 +21,8 @@ bool PlatformAcquireInstanceGuard(const char* name) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   // Abstract namespace: a leading zero byte, then "<name>.<uid>".
-  const int length = std::snprintf(address.sun_path + 1, sizeof address.sun_path - 1, "%s.%u",
-                                   name, static_cast<unsigned>(getuid()));
+  const int length = std::snprintf(address.sun_path + 1, sizeof address.sun_path - 1, "%s.%u", name,
+                                   static_cast<unsigned>(getuid()));
   const socklen_t size =
       static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + static_cast<size_t>(length));
   if (bind(fd, reinterpret_cast<const sockaddr*>(&address), size) != 0) {

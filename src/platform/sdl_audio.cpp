@@ -96,8 +96,8 @@ bool AudioDeviceOpenLoop(uint32_t sampleRate, const float* loop, uint32_t frameC
   // callback always sees exactly this format and rate.
   audioLoop.device = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
   if (audioLoop.device == 0 && !DriverNamedByUser()) {
-    std::fprintf(stderr, "sound: %s: %s; trying SDL's other drivers\n",
-                 SDL_GetCurrentAudioDriver(), SDL_GetError());
+    std::fprintf(stderr, "sound: %s: %s; trying SDL's other drivers\n", SDL_GetCurrentAudioDriver(),
+                 SDL_GetError());
     audioLoop.device = OpenOnLaterDriver(wanted);
     if (audioLoop.device != 0) {
       std::fprintf(stderr, "sound: playing through %s\n", SDL_GetCurrentAudioDriver());
@@ -114,6 +114,8 @@ void AudioDeviceResume() {
   if (audioLoop.device != 0) SDL_PauseAudioDevice(audioLoop.device, 0);
 }
 
-uint64_t AudioDeviceFramesPlayed() { return audioLoop.framesPlayed.load(std::memory_order_acquire); }
+uint64_t AudioDeviceFramesPlayed() {
+  return audioLoop.framesPlayed.load(std::memory_order_acquire);
+}
 
 void AudioDeviceLoopWritten() { audioLoop.writes.fetch_add(1, std::memory_order_release); }

@@ -4,10 +4,10 @@
 #pragma once
 
 enum class WaylandSeat {
-  kUnknown,       // no libwayland-client, no compositor, or a socket handed
-                  // over in WAYLAND_SOCKET, which only one connection may take
-  kPresent,       // the compositor offers at least one wl_seat
-  kMissing,       // it offers none: no keyboard and no pointer
+  kUnknown,  // no libwayland-client, no compositor, or a socket handed
+             // over in WAYLAND_SOCKET, which only one connection may take
+  kPresent,  // the compositor offers at least one wl_seat
+  kMissing,  // it offers none: no keyboard and no pointer
 };
 
 // Connects to the compositor that WAYLAND_DISPLAY (or wayland-0) names, lists

@@ -120,8 +120,8 @@ bool PlatformCreateWindow(int32_t width, int32_t height) {
   SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
   SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
 
-  const Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS |
-                       SDL_WINDOW_ALWAYS_ON_TOP;
+  const Uint32 flags =
+      SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP;
   // Created at its final size: an off-screen surface keeps the size it was
   // made with.
   window = SDL_CreateWindow("NITRATE", 0, 0, width, height, flags);

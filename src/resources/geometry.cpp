@@ -62,9 +62,10 @@ MeshLoad LoadMesh() {
   gl.glGenBuffers(1, &MeshBuffer.buffer);
   gl.glBindBuffer(GL_ARRAY_BUFFER, MeshBuffer.buffer);
   const GLsizeiptr floatsPerTriangle = MeshBuffer.PositionOnly ? 9 : 18;
-  gl.glBufferData(GL_ARRAY_BUFFER,
-                  floatsPerTriangle * static_cast<GLsizeiptr>(sizeof(float)) * MeshBuffer.triangleCount,
-                  triangles.data, GL_STATIC_DRAW);
+  gl.glBufferData(
+      GL_ARRAY_BUFFER,
+      floatsPerTriangle * static_cast<GLsizeiptr>(sizeof(float)) * MeshBuffer.triangleCount,
+      triangles.data, GL_STATIC_DRAW);
   if (MeshBuffer.PositionOnly) {
     gl.glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
     gl.glEnableVertexAttribArray(0);

@@ -26,9 +26,9 @@ void CreateFullscreenQuad();
 void DrawFullscreenQuad();
 
 enum class MeshLoad {
-  kLoaded,     // the whole file was read and uploaded
-  kAbandoned,  // malformed or too large (said on stderr): no buffer, the cube scenes draw nothing
-  kMissing,    // the file could not be opened; shown with its path as caption
+  kLoaded,       // the whole file was read and uploaded
+  kAbandoned,    // malformed or too large (said on stderr): no buffer, the cube scenes draw nothing
+  kMissing,      // the file could not be opened; shown with its path as caption
   kOutOfMemory,  // shown
 };
 // Fills MeshBuffer from kMeshPath.

@@ -38,8 +38,7 @@ bool SizeAcceptable(uint32_t width, uint32_t height) {
       height > static_cast<uint32_t>(kMaxImageDimension) ||
       static_cast<int64_t>(width) * height > kMaxImagePixels) {
     SetReason("image too large: %u x %u pixels (at most %d on a side and %lld million in all)",
-              width, height, kMaxImageDimension,
-              static_cast<long long>(kMaxImagePixels / 1000000));
+              width, height, kMaxImageDimension, static_cast<long long>(kMaxImagePixels / 1000000));
     return false;
   }
   return true;
@@ -270,8 +269,8 @@ bool JpegSizeAcceptable(const uint8_t* bytes, size_t length) {
       continue;
     }
     const size_t segment = BigEndian(bytes + at + 2, 2);
-    const bool startOfFrame = marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 &&
-                              marker != 0xc8 && marker != 0xcc;
+    const bool startOfFrame =
+        marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
     if (startOfFrame) {
       if (at + 9 > length) return true;
       return SizeAcceptable(BigEndian(bytes + at + 7, 2), BigEndian(bytes + at + 5, 2));
@@ -310,8 +309,8 @@ bool PngChecksumsMatch(const uint8_t* bytes, size_t length) {
     const size_t chunk = BigEndian(bytes + at, 4);
     const uint8_t* type = bytes + at + 4;
     if (std::memcmp(type, "IEND", 4) == 0 || chunk > length - at - 12) break;
-    const bool letters = std::isalpha(type[0]) && std::isalpha(type[1]) &&
-                         std::isalpha(type[2]) && std::isalpha(type[3]);
+    const bool letters = std::isalpha(type[0]) && std::isalpha(type[1]) && std::isalpha(type[2]) &&
+                         std::isalpha(type[3]);
     if (letters && (type[0] & 0x20) == 0 &&
         crc32(crc32(0L, Z_NULL, 0), type, static_cast<uInt>(4 + chunk)) !=
             BigEndian(type + 4 + chunk, 4)) {

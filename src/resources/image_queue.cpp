@@ -52,8 +52,8 @@ void ReadAndCheck(const char* path, Slot* slot) {
     header.status = ImageStatus::kFileError;
     return;
   }
-  bool sound = ReadImageHeader(slot->file, slot->length, &header.width, &header.height,
-                               &header.components);
+  bool sound =
+      ReadImageHeader(slot->file, slot->length, &header.width, &header.height, &header.components);
   if (sound && !CheckImageData(slot->file, slot->length)) {
     // Damaged picture data: decoded now, so that it is refused when the file
     // is read rather than when the picture is wanted, in the decoder's own
@@ -95,8 +95,7 @@ DecodedImage Decode(uint8_t* file, int32_t length, const ImageHeader& header) {
 
 bool MayDecode() {
   const int next = queue.nextToDecode;
-  return next < queue.count && next < queue.nextToTake + kLookahead &&
-         queue.slots[next].headerDone;
+  return next < queue.count && next < queue.nextToTake + kLookahead && queue.slots[next].headerDone;
 }
 
 void Work(bool decodesFirst) {

@@ -5,23 +5,27 @@
 #include "common/gl_entry_points.h"
 
 const ImageEntry ImageTable[kImageCount] = {
-    {"images/brick.png", 0},       {"images/stars.png", 0},      {"images/mandelbrot.png", 0},
-    {"images/frame.jpg", 1},       {"images/filmwriting.jpg", 1}, {"images/present.jpg", 1},
-    {"images/title.jpg", 1},       {"images/dumdeedum.jpg", 1},  {"images/gazillion.jpg", 1},
-    {"images/lookcube.jpg", 1},    {"images/puntz.jpg", 1},      {"images/definition.jpg", 1},
-    {"images/math.jpg", 1},        {"images/theend.jpg", 1},     {"images/tmandel.jpg", 1},
-    {"images/greets1.jpg", 1},     {"images/greets2.jpg", 1},    {"images/veldrin.jpg", 1},
-    {"images/tarn4.jpg", 1},       {"images/mus.jpg", 1},        {"images/f1.png", 0},
-    {"images/f2.png", 0},          {"images/f3.png", 0},         {"images/f4.png", 0},
+    {"images/brick.png", 0},    {"images/stars.png", 0},       {"images/mandelbrot.png", 0},
+    {"images/frame.jpg", 1},    {"images/filmwriting.jpg", 1}, {"images/present.jpg", 1},
+    {"images/title.jpg", 1},    {"images/dumdeedum.jpg", 1},   {"images/gazillion.jpg", 1},
+    {"images/lookcube.jpg", 1}, {"images/puntz.jpg", 1},       {"images/definition.jpg", 1},
+    {"images/math.jpg", 1},     {"images/theend.jpg", 1},      {"images/tmandel.jpg", 1},
+    {"images/greets1.jpg", 1},  {"images/greets2.jpg", 1},     {"images/veldrin.jpg", 1},
+    {"images/tarn4.jpg", 1},    {"images/mus.jpg", 1},         {"images/f1.png", 0},
+    {"images/f2.png", 0},       {"images/f3.png", 0},          {"images/f4.png", 0},
 };
 
+// Grouped by when the show first needs them, one group to a line; the
+// formatter would put every number on a line of its own.
+// clang-format off
 const int TextureLoadOrder[kImageCount] = {
-    kImageFrame,                       // the gate, from the first pass
-    20, 21, 22, 23,                    // the scratch overlays, from the first film frame
-    kImageFilmWriting,                 // from 2 s
-    5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19,  // the cards
-    kImageBrick, kImageStars, kImageMandelbrot,                   // the effects
+    kImageFrame,                                            // the gate, from the first pass
+    20, 21, 22, 23,                                         // the scratches, from film frame 1
+    kImageFilmWriting,                                      // from 2 s
+    5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19,  // the cards
+    kImageBrick, kImageStars, kImageMandelbrot,             // the effects
 };
+// clang-format on
 
 bool PixelFormatForComponents(int components, PixelFormat* out) {
   switch (components) {

@@ -35,8 +35,12 @@ struct FloatRecords {
     }
     return data + static_cast<size_t>(width) * count++;
   }
-  const float* At(uint32_t oneBased) const { return data + static_cast<size_t>(width) * (oneBased - 1); }
-  bool Holds(uint32_t oneBased) const { return oneBased >= 1 && oneBased <= static_cast<uint32_t>(count); }
+  const float* At(uint32_t oneBased) const {
+    return data + static_cast<size_t>(width) * (oneBased - 1);
+  }
+  bool Holds(uint32_t oneBased) const {
+    return oneBased >= 1 && oneBased <= static_cast<uint32_t>(count);
+  }
 };
 
 ObjResult Refusal(bool full) { return full ? ObjResult::kTooLarge : ObjResult::kOutOfMemory; }
@@ -45,7 +49,8 @@ ObjResult Refusal(bool full) { return full ? ObjResult::kTooLarge : ObjResult::k
 const char* ObjResultText(ObjResult result) {
   switch (result) {
     case ObjResult::kComplete: return "complete";
-    case ObjResult::kMalformed: return "a face of an unsupported form or with a reference out of range";
+    case ObjResult::kMalformed:
+      return "a face of an unsupported form or with a reference out of range";
     case ObjResult::kMixedForms: return "faces with and without normals in one file";
     case ObjResult::kTooLarge: return "more triangles, positions or normals than the show can draw";
     case ObjResult::kOutOfMemory: return "out of memory";
@@ -67,36 +72,54 @@ ObjResult ReadObj(FILE* stream, ObjTriangles* out, int32_t* stoppedAtLine) {
     float x, y, z;
     if (std::sscanf(line, "v %f %f %f", &x, &y, &z) == 3) {
       float* p = positions.Append(&full);
-      if (!p) { result = Refusal(full); break; }
+      if (!p) {
+        result = Refusal(full);
+        break;
+      }
       p[0] = x, p[1] = y, p[2] = z;
     } else if (std::sscanf(line, "vn %f %f %f", &x, &y, &z) == 3) {
       float* n = normals.Append(&full);
-      if (!n) { result = Refusal(full); break; }
+      if (!n) {
+        result = Refusal(full);
+        break;
+      }
       n[0] = x, n[1] = y, n[2] = z;
     } else if (line[0] == 'f') {
       unsigned a, na, b, nb, c, nc;
       if (std::sscanf(line, "f %u//%u %u//%u %u//%u", &a, &na, &b, &nb, &c, &nc) == 6) {
-        if (positionOnly.count > 0) { result = ObjResult::kMixedForms; break; }
+        if (positionOnly.count > 0) {
+          result = ObjResult::kMixedForms;
+          break;
+        }
         if (!positions.Holds(a) || !positions.Holds(b) || !positions.Holds(c) ||
             !normals.Holds(na) || !normals.Holds(nb) || !normals.Holds(nc)) {
           result = ObjResult::kMalformed;
           break;
         }
         float* t = withNormals.Append(&full);
-        if (!t) { result = Refusal(full); break; }
+        if (!t) {
+          result = Refusal(full);
+          break;
+        }
         const uint32_t corners[3][2] = {{a, na}, {b, nb}, {c, nc}};
         for (int k = 0; k < 3; ++k) {
           std::memcpy(t + 6 * k, positions.At(corners[k][0]), 3 * sizeof(float));
           std::memcpy(t + 6 * k + 3, normals.At(corners[k][1]), 3 * sizeof(float));
         }
       } else if (std::sscanf(line, "f %u// %u// %u//", &a, &b, &c) == 3) {
-        if (withNormals.count > 0) { result = ObjResult::kMixedForms; break; }
+        if (withNormals.count > 0) {
+          result = ObjResult::kMixedForms;
+          break;
+        }
         if (!positions.Holds(a) || !positions.Holds(b) || !positions.Holds(c)) {
           result = ObjResult::kMalformed;
           break;
         }
         float* t = positionOnly.Append(&full);
-        if (!t) { result = Refusal(full); break; }
+        if (!t) {
+          result = Refusal(full);
+          break;
+        }
         std::memcpy(t, positions.At(a), 3 * sizeof(float));
         std::memcpy(t + 3, positions.At(b), 3 * sizeof(float));
         std::memcpy(t + 6, positions.At(c), 3 * sizeof(float));

@@ -23,10 +23,10 @@ inline constexpr int32_t kMaxObjTriangles = 65536;
 inline constexpr int32_t kMaxObjCorners = 3 * kMaxObjTriangles;
 
 enum class ObjResult {
-  kComplete,      // the whole stream was read
-  kMalformed,     // a face of another form or with a reference out of range
-  kMixedForms,    // faces with and without normals in one file
-  kTooLarge,      // beyond kMaxObjTriangles or kMaxObjCorners
+  kComplete,    // the whole stream was read
+  kMalformed,   // a face of another form or with a reference out of range
+  kMixedForms,  // faces with and without normals in one file
+  kTooLarge,    // beyond kMaxObjTriangles or kMaxObjCorners
   kOutOfMemory,
 };
 

@@ -140,7 +140,8 @@ bool BuildPrograms() {
         shaders[stage][program] = shaders[stage][first];
         continue;
       }
-      shaders[stage][program] = CompileShaderOf(ShaderFileOf(ShaderPrograms[program], column), column);
+      shaders[stage][program] =
+          CompileShaderOf(ShaderFileOf(ShaderPrograms[program], column), column);
       if (shaders[stage][program] == 0) return false;
     }
   }
@@ -168,7 +169,8 @@ bool LoadShaders() {
   for (int program = 0; program < kProgramCount; ++program) {
     const ShaderProgramRow& row = ShaderPrograms[program];
     for (int i = 0; i < kMaxProgramUniforms && row.uniforms[i]; ++i) {
-      UniformLocationTable[program][i] = gl.glGetUniformLocation(ProgramTable[program], row.uniforms[i]);
+      UniformLocationTable[program][i] =
+          gl.glGetUniformLocation(ProgramTable[program], row.uniforms[i]);
     }
   }
   return true;

@@ -51,7 +51,12 @@ inline constexpr ShaderProgramRow ShaderPrograms[kProgramCount] = {
 int UniformCount(const ShaderProgramRow& row);
 
 // The stages in compile and attach order, with their file suffixes.
-enum ShaderStage : int { kStageFragment = 0, kStageVertex = 1, kStageGeometry = 2, kStageCount = 3 };
+enum ShaderStage : int {
+  kStageFragment = 0,
+  kStageVertex = 1,
+  kStageGeometry = 2,
+  kStageCount = 3
+};
 struct ShaderStageInfo {
   const char* suffix;  // ".fs", ".vs", ".gs"
   GLenum type;

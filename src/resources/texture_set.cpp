@@ -33,7 +33,7 @@ struct Upload {
 struct Loader {
   bool anisotropic = false;
   GLfloat maxAnisotropy = 1.0f;
-  GLint maxSide = 0;  // the driver's largest texture side, 0 if it did not say
+  GLint maxSide = 0;                 // the driver's largest texture side, 0 if it did not say
   int positionOf[kImageCount] = {};  // index in TextureLoadOrder
   bool loaded[kImageCount] = {};     // complete, or failed
   int loadedCount = 0;

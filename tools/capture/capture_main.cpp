@@ -94,7 +94,8 @@ void CaptureDue() {
     }
     const std::string path = outputDir + "/t" + requests[nextRequest].label + ".png";
     stbi_flip_vertically_on_write(1);  // GL rows run bottom to top
-    if (!stbi_write_png(path.c_str(), WindowWidth, WindowHeight, 4, pixels.data(), WindowWidth * 4)) {
+    if (!stbi_write_png(path.c_str(), WindowWidth, WindowHeight, 4, pixels.data(),
+                        WindowWidth * 4)) {
       std::fprintf(stderr, "nitrate-capture: cannot write %s\n", path.c_str());
       writeFailed = true;
     }
@@ -231,7 +232,8 @@ int CapturePictures(const Arguments& a) {
       video.strict) {
     return Usage("--crf, --share, --strict, --until and --stage go with --video");
   }
-  if (requests.empty() || outputDir.empty()) return Usage("--at and --out, or --video, are required");
+  if (requests.empty() || outputDir.empty())
+    return Usage("--at and --out, or --video, are required");
   std::stable_sort(requests.begin(), requests.end(),
                    [](const Request& x, const Request& y) { return x.time < y.time; });
 

@@ -9,24 +9,33 @@
 #include <iterator>
 
 struct H264Level {
-  int idc;                 // level_idc: 10 x the level number (41 for 4.1)
+  int idc;  // level_idc: 10 x the level number (41 for 4.1)
   int64_t macroblocksPerSecond;
   int64_t frameMacroblocks;
-  int64_t bitRateKbit;     // MaxBR for Baseline and Main, kbit/s
-  int64_t bufferKbit;      // MaxCPB for Baseline and Main, kbit
+  int64_t bitRateKbit;  // MaxBR for Baseline and Main, kbit/s
+  int64_t bufferKbit;   // MaxCPB for Baseline and Main, kbit
 };
 
 // The H.264 level limits (Annex A, table A-1) without level 1b.
 inline constexpr H264Level kH264Levels[] = {
-    {10, 1485, 99, 64, 175},           {11, 3000, 396, 192, 500},
-    {12, 6000, 396, 384, 1000},        {13, 11880, 396, 768, 2000},
-    {20, 11880, 396, 2000, 2000},      {21, 19800, 792, 4000, 4000},
-    {22, 20250, 1620, 4000, 4000},     {30, 40500, 1620, 10000, 10000},
-    {31, 108000, 3600, 14000, 14000},  {32, 216000, 5120, 20000, 20000},
-    {40, 245760, 8192, 20000, 25000},  {41, 245760, 8192, 50000, 62500},
-    {42, 522240, 8704, 50000, 62500},  {50, 589824, 22080, 135000, 135000},
-    {51, 983040, 36864, 240000, 240000}, {52, 2073600, 36864, 240000, 240000},
-    {60, 4177920, 139264, 240000, 240000}, {61, 8355840, 139264, 480000, 480000},
+    {10, 1485, 99, 64, 175},
+    {11, 3000, 396, 192, 500},
+    {12, 6000, 396, 384, 1000},
+    {13, 11880, 396, 768, 2000},
+    {20, 11880, 396, 2000, 2000},
+    {21, 19800, 792, 4000, 4000},
+    {22, 20250, 1620, 4000, 4000},
+    {30, 40500, 1620, 10000, 10000},
+    {31, 108000, 3600, 14000, 14000},
+    {32, 216000, 5120, 20000, 20000},
+    {40, 245760, 8192, 20000, 25000},
+    {41, 245760, 8192, 50000, 62500},
+    {42, 522240, 8704, 50000, 62500},
+    {50, 589824, 22080, 135000, 135000},
+    {51, 983040, 36864, 240000, 240000},
+    {52, 2073600, 36864, 240000, 240000},
+    {60, 4177920, 139264, 240000, 240000},
+    {61, 8355840, 139264, 480000, 480000},
     {62, 16711680, 139264, 800000, 800000},
 };
 inline constexpr const H264Level& kHighestH264Level = kH264Levels[std::size(kH264Levels) - 1];
@@ -46,9 +55,11 @@ inline const H264Level* FindH264Level(int idc) {
 // True when width x height pixels at fps pictures a second fit the level's
 // picture size (in area and, at most sqrt(8 x area) macroblocks, along
 // either side) and macroblock rate.
-inline bool H264LevelAdmitsPictures(const H264Level& level, int32_t width, int32_t height, int32_t fps) {
+inline bool H264LevelAdmitsPictures(const H264Level& level, int32_t width, int32_t height,
+                                    int32_t fps) {
   const int64_t across = (width + 15) / 16, down = (height + 15) / 16;
-  const int64_t side = static_cast<int64_t>(std::sqrt(8.0 * static_cast<double>(level.frameMacroblocks)));
+  const int64_t side =
+      static_cast<int64_t>(std::sqrt(8.0 * static_cast<double>(level.frameMacroblocks)));
   return across * down <= level.frameMacroblocks && across <= side && down <= side &&
          across * down * fps <= level.macroblocksPerSecond;
 }
@@ -91,8 +102,8 @@ inline BitrateFigures MeasureBitrate(const int64_t* bytes, int64_t count, int32_
 
 // The pictures a decoder's buffer of bufferBits, filled at bitRate bits/s
 // and full at the start, would not hold whole when their turn came.
-inline int64_t CountBufferUnderflows(const int64_t* bytes, int64_t count, int32_t fps, int64_t bitRate,
-                                     int64_t bufferBits) {
+inline int64_t CountBufferUnderflows(const int64_t* bytes, int64_t count, int32_t fps,
+                                     int64_t bitRate, int64_t bufferBits) {
   double fullness = static_cast<double>(bufferBits);
   int64_t underflows = 0;
   for (int64_t i = 0; i < count; ++i) {
@@ -103,7 +114,8 @@ inline int64_t CountBufferUnderflows(const int64_t* bytes, int64_t count, int32_
     } else {
       fullness -= bits;
     }
-    fullness = std::min(static_cast<double>(bufferBits), fullness + static_cast<double>(bitRate) / fps);
+    fullness =
+        std::min(static_cast<double>(bufferBits), fullness + static_cast<double>(bitRate) / fps);
   }
   return underflows;
 }

@@ -48,8 +48,8 @@ namespace {
 constexpr int kMaxSlots = 3;
 constexpr int64_t kSpareUpToPixels = 1920 * 1080;
 constexpr double kProgressInterval = 0.5;  // seconds between progress lines
-constexpr int32_t kQualityCrf = 18;  // x264's "visually lossless" point
-constexpr int32_t kShareCrf = 20;    // under --share's cap: see the README
+constexpr int32_t kQualityCrf = 18;        // x264's "visually lossless" point
+constexpr int32_t kShareCrf = 20;          // under --share's cap: see the README
 // The show's own music ends 0.63 s before the show, its tail played out;
 // music that stops more than this before the export's end has run out.
 constexpr double kMusicEndSlack = 1.0;
@@ -184,7 +184,8 @@ bool WriteRawPicture(FILE* raw, const AVFrame* picture) {
     const int width = plane == 0 ? picture->width : picture->width / 2;
     const int height = plane == 0 ? picture->height : picture->height / 2;
     for (int y = 0; y < height; ++y) {
-      const uint8_t* row = picture->data[plane] + static_cast<ptrdiff_t>(y) * picture->linesize[plane];
+      const uint8_t* row =
+          picture->data[plane] + static_cast<ptrdiff_t>(y) * picture->linesize[plane];
       if (std::fwrite(row, 1, width, raw) != static_cast<size_t>(width)) return false;
     }
   }
@@ -207,8 +208,8 @@ bool ReadRawPicture(FILE* raw, AVFrame* picture) {
 // BT.709 limited range as the file's colour tags say.
 void RunConverter(Pipeline* p) {
   const int w = p->options.width, h = p->options.height;
-  SwsContext* scaler = sws_getContext(w, h, AV_PIX_FMT_RGBA, w, h, AV_PIX_FMT_YUV420P,
-                                      SWS_BILINEAR, nullptr, nullptr, nullptr);
+  SwsContext* scaler = sws_getContext(w, h, AV_PIX_FMT_RGBA, w, h, AV_PIX_FMT_YUV420P, SWS_BILINEAR,
+                                      nullptr, nullptr, nullptr);
   if (!scaler) {
     p->Fail("cannot convert " + std::to_string(w) + "x" + std::to_string(h) + " pictures");
     return;
@@ -331,8 +332,9 @@ bool MusicLastsLongEnough(const VideoExportOptions& options, const Soundtrack* s
   const double musicEnd = SoundtrackMusicEnd(soundtrack);
   if (!(musicEnd + kMusicEndSlack < options.until)) return true;
   char text[160];
-  std::snprintf(text, sizeof text, "%s runs out at %.1f s of the show; the video is silent after it",
-                kMusicPath, musicEnd);
+  std::snprintf(text, sizeof text,
+                "%s runs out at %.1f s of the show; the video is silent after it", kMusicPath,
+                musicEnd);
   if (options.strict) {
     FailWith(std::string(text) + " (--strict)");
     return false;
@@ -346,7 +348,8 @@ bool MusicLastsLongEnough(const VideoExportOptions& options, const Soundtrack* s
 int OpenOutputs(Pipeline* p, VideoFileOptions* fileOptions, Soundtrack* soundtrack) {
   const VideoExportOptions& options = p->options;
   if (!options.rawPath.empty()) {
-    p->raw = std::fopen(options.rawPath.c_str(), options.stage == VideoStage::kRender ? "wb" : "rb");
+    p->raw =
+        std::fopen(options.rawPath.c_str(), options.stage == VideoStage::kRender ? "wb" : "rb");
     if (!p->raw) return FailWith("cannot open " + options.rawPath + ": " + std::strerror(errno));
   } else if (options.stage == VideoStage::kEncode) {
     return FailWith("--stage encode needs --raw FILE");
@@ -436,7 +439,8 @@ void RunPasses(Pipeline* p, int64_t total, bool rendering, bool terminal,
 // unmaps every buffer.
 void DrainPipeline(Pipeline* p, bool rendering, std::thread* converter, std::thread* encoder) {
   if (rendering) {
-    if (p->passesRead > 0 && !interruptRequested && !p->failed) ForwardReadback(p, p->passesRead - 1);
+    if (p->passesRead > 0 && !interruptRequested && !p->failed)
+      ForwardReadback(p, p->passesRead - 1);
     p->fullReadback.Finish();
   } else {
     p->fullYuv.Finish();
@@ -499,16 +503,16 @@ void ReportExport(const VideoExportOptions& options, const VideoFileOptions& fil
   const char* stage = options.stage == VideoStage::kRender   ? "rendered"
                       : options.stage == VideoStage::kEncode ? "encoded"
                                                              : "wrote";
-  std::fprintf(stderr,
-               "nitrate-capture: %s %s: %lld pictures %dx%d at %d/s, %.1f MB; start-up %.1f s, "
-               "passes %.1f s (%.1f/s), total %.1f s, peak memory %.0f MB; H.264 level %d.%d, "
-               "at most %.1f Mb/s\n",
-               stage, options.stage == VideoStage::kRender ? "(no file)" : options.target.c_str(),
-               static_cast<long long>(total), options.width, options.height, options.fps,
-               VideoFileBytes(options.stage == VideoStage::kRender ? options.rawPath : options.target) /
-                   1e6,
-               startup, working, rate, Seconds(started), PeakMegabytes(), fileOptions.levelIdc / 10,
-               fileOptions.levelIdc % 10, fileOptions.maxBitRate / 1e6);
+  std::fprintf(
+      stderr,
+      "nitrate-capture: %s %s: %lld pictures %dx%d at %d/s, %.1f MB; start-up %.1f s, "
+      "passes %.1f s (%.1f/s), total %.1f s, peak memory %.0f MB; H.264 level %d.%d, "
+      "at most %.1f Mb/s\n",
+      stage, options.stage == VideoStage::kRender ? "(no file)" : options.target.c_str(),
+      static_cast<long long>(total), options.width, options.height, options.fps,
+      VideoFileBytes(options.stage == VideoStage::kRender ? options.rawPath : options.target) / 1e6,
+      startup, working, rate, Seconds(started), PeakMegabytes(), fileOptions.levelIdc / 10,
+      fileOptions.levelIdc % 10, fileOptions.maxBitRate / 1e6);
 }
 }  // namespace
 

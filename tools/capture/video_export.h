@@ -18,9 +18,9 @@ struct VideoExportOptions {
   std::string target;  // .mp4 or .mkv
   int32_t width = 1920, height = 1080;
   int32_t fps = 60;
-  int32_t crf = -1;    // x264's CRF; -1: the mode's own (18, or 20 with share)
-  bool share = false;  // a file to send: a bitrate cap from the size and rate
-  bool strict = false; // music that runs out early fails the export
+  int32_t crf = -1;         // x264's CRF; -1: the mode's own (18, or 20 with share)
+  bool share = false;       // a file to send: a bitrate cap from the size and rate
+  bool strict = false;      // music that runs out early fails the export
   double until = kShowEnd;  // show seconds: passes at k / fps below this
   VideoStage stage = VideoStage::kWhole;
   std::string rawPath;  // raw YUV 4:2:0 pictures, for the benchmark stages

@@ -8,11 +8,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <strings.h>
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <strings.h>
 #include <vector>
 
 extern "C" {
@@ -153,7 +153,8 @@ bool EncodeSoundUpTo(VideoFile* file, int64_t limit, std::string* error) {
     float* samples = file->soundSamples.data();
     file->options.soundtrack(file->options.soundtrackContext, samples, static_cast<int32_t>(count));
     if (file->options.fadeOutFrames > 0) {
-      FadeOut(samples, count, file->soundFramesSent, file->soundFramesTotal, file->options.fadeOutFrames);
+      FadeOut(samples, count, file->soundFramesSent, file->soundFramesTotal,
+              file->options.fadeOutFrames);
     }
     frame->nb_samples = static_cast<int>(count);
     if (file->audio->sample_fmt == AV_SAMPLE_FMT_FLTP) {

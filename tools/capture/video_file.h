@@ -30,12 +30,12 @@ struct VideoFileOptions {
   int32_t crf = 18;               // x264 constant rate factor, 0-51
   // The decoder buffer the stream keeps to (x264's VBV) and the level it
   // is labelled with, which admits both: see PlanVideoEncoding.
-  int32_t levelIdc = 0;           // 41 for level 4.1
-  int64_t maxBitRate = 0;         // bits/s into the buffer
+  int32_t levelIdc = 0;    // 41 for level 4.1
+  int64_t maxBitRate = 0;  // bits/s into the buffer
   int64_t bufferBits = 0;
-  bool share = false;             // the small-file settings (--share)
-  int64_t fadeOutFrames = 0;      // the soundtrack's last frames fade to silence
-  int64_t pictureCount = 0;       // the pictures that will be given, > 0
+  bool share = false;         // the small-file settings (--share)
+  int64_t fadeOutFrames = 0;  // the soundtrack's last frames fade to silence
+  int64_t pictureCount = 0;   // the pictures that will be given, > 0
   uint32_t sampleRate = 44100;
   SoundtrackReader soundtrack = nullptr;
   void* soundtrackContext = nullptr;

@@ -101,10 +101,11 @@ void Compare(const Capture& capture, const std::vector<uint8_t>& decoded, int w,
   };
   // Energy: how grainy the blacks still look; correlation: how much of
   // that is the show's own grain rather than blocks and smears.
-  std::printf("  t=%-5g PSNR %.2f dB, blacks (%.0f%%) %.2f dB, grain energy %.2f, correlation %.2f\n",
-              capture.time, psnr(squared, 3.0 * greyA.size()), 100.0 * dark / greyA.size(),
-              psnr(darkSquared, 3.0 * dark), energyA > 0.0 ? energyB / energyA : 0.0,
-              energyA > 0.0 && energyB > 0.0 ? shared / std::sqrt(energyA * energyB) : 0.0);
+  std::printf(
+      "  t=%-5g PSNR %.2f dB, blacks (%.0f%%) %.2f dB, grain energy %.2f, correlation %.2f\n",
+      capture.time, psnr(squared, 3.0 * greyA.size()), 100.0 * dark / greyA.size(),
+      psnr(darkSquared, 3.0 * dark), energyA > 0.0 ? energyB / energyA : 0.0,
+      energyA > 0.0 && energyB > 0.0 ? shared / std::sqrt(energyA * energyB) : 0.0);
   stbi_image_free(png);
 }
 // The captures to compare (T=CAPTURE.png) and the --dump folder. false on
@@ -191,19 +192,21 @@ void PrintBitrates(const std::string& path, const VideoDecoder& d,
                    const std::vector<int64_t>& sizes, int64_t pictures, int fps) {
   const AVCodecParameters* par = d.par;
   const H264Level* level = FindH264Level(par->level);
-  const BitrateFigures figures = MeasureBitrate(sizes.data(), static_cast<int64_t>(sizes.size()), fps);
+  const BitrateFigures figures =
+      MeasureBitrate(sizes.data(), static_cast<int64_t>(sizes.size()), fps);
   std::printf("%s: %dx%d, %lld pictures, %.1f MB, level %d.%d\n", path.c_str(), par->width,
               par->height, static_cast<long long>(pictures), avio_size(d.format->pb) / 1e6,
               par->level / 10, par->level % 10);
-  std::printf("  video mean %.2f Mb/s, peak over one second %.2f Mb/s\n", figures.meanBitsPerSecond / 1e6,
-              figures.peakBitsPerSecond / 1e6);
+  std::printf("  video mean %.2f Mb/s, peak over one second %.2f Mb/s\n",
+              figures.meanBitsPerSecond / 1e6, figures.peakBitsPerSecond / 1e6);
   if (level) {
-    const int64_t underflows = CountBufferUnderflows(sizes.data(), static_cast<int64_t>(sizes.size()),
-                                                     fps, HighProfileBitRate(*level),
-                                                     HighProfileBufferBits(*level));
-    std::printf("  the level allows %.1f Mb/s with a %.1f Mbit buffer: %lld pictures underflow it\n",
-                HighProfileBitRate(*level) / 1e6, HighProfileBufferBits(*level) / 1e6,
-                static_cast<long long>(underflows));
+    const int64_t underflows =
+        CountBufferUnderflows(sizes.data(), static_cast<int64_t>(sizes.size()), fps,
+                              HighProfileBitRate(*level), HighProfileBufferBits(*level));
+    std::printf(
+        "  the level allows %.1f Mb/s with a %.1f Mbit buffer: %lld pictures underflow it\n",
+        HighProfileBitRate(*level) / 1e6, HighProfileBufferBits(*level) / 1e6,
+        static_cast<long long>(underflows));
   }
 }
 }  // namespace

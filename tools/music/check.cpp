@@ -41,7 +41,7 @@ struct Measurements {
   size_t clipped = 0;
   double truePeak = 0, correlation = 0, reverb = 0;
   int timbres = 0, repeats = 0;
-  size_t strokes = 0, matched = 0;  // bass-drum strokes in the score, and heard on time
+  size_t strokes = 0, matched = 0;         // bass-drum strokes in the score, and heard on time
   double meanOffset = 0, worstOffset = 0;  // of the strokes heard, seconds
 };
 
@@ -130,8 +130,8 @@ double FinalChordRelease() {
     std::string why;
     if (ParseLine(section.lead, section.bars, &lead, &why) && !lead.empty())
       release = BarToFileSeconds(
-          sectionBar + (lead.back().startBeats + lead.back().lengthBeats * section.orch.legato) /
-                           kBeatsPerBar);
+          sectionBar +
+          (lead.back().startBeats + lead.back().lengthBeats * section.orch.legato) / kBeatsPerBar);
     sectionBar += section.bars;
   }
   return release;

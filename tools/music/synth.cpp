@@ -660,8 +660,8 @@ struct Striker {
 
 // The band under the tune: horn chords on the tune's own notes (tutti), or
 // oom-pah on the chart's beats, by the band or the stride piano.
-void PlayAccompaniment(const Striker& strike, const Section& section,
-                       const std::vector<Note>& lead, const std::vector<Chord>& chart) {
+void PlayAccompaniment(const Striker& strike, const Section& section, const std::vector<Note>& lead,
+                       const std::vector<Chord>& chart) {
   const Orchestration& orch = section.orch;
   const bool stride = orch.accompaniment == Accompaniment::kStride;
   const Voice chordVoice = stride ? Voice::kPiano : Voice::kHorn;

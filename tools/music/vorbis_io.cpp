@@ -6,8 +6,8 @@
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace {
