@@ -16,7 +16,11 @@ tidy=$(pick clang-tidy)
 [ -f "$build/compile_commands.json" ] ||
   { echo "lint: no $build/compile_commands.json (configure the build first)" >&2; exit 2; }
 
-mapfile -t sources < <(find src tools \( -name '*.cpp' -o -name '*.h' \) | sort)
+# The web backend's files hold JavaScript in EM_JS and EM_ASM blocks, which
+# the C++ formatter would break ("=>" becomes "= >"); they are formatted by hand.
+javascript=(src/platform/web_audio.cpp src/platform/web_gl.cpp src/platform/web_window.cpp)
+mapfile -t sources < <(find src tools \( -name '*.cpp' -o -name '*.h' \) | sort |
+  grep -v -x -F "${javascript[@]/#/-e}")
 status=0
 
 "$format" --dry-run -Werror --style=file "${sources[@]}" || status=1

@@ -36,29 +36,27 @@ EM_ASYNC_JS(int, StartWorklet,
             {
               const settings = Module["nitrate"] || {};
               try {
-                const context =
-                    new AudioContext({sampleRate : sampleRate, latencyHint : "interactive"});
-                await context.audioWorklet.addModule(settings.audioWorkletUrl ||
-                                                     "nitrate-audio.js");
+                const context = new AudioContext({sampleRate: sampleRate, latencyHint: "interactive"});
+                await context.audioWorklet.addModule(settings.audioWorkletUrl || "nitrate-audio.js");
                 const node = new AudioWorkletNode(context, "nitrate-loop", {
-                  numberOfInputs : 0,
-                  numberOfOutputs : 1,
-                  outputChannelCount : [2],
-                  processorOptions : {
-                    memory : wasmMemory.buffer,
-                    loop : loop,
-                    frameCount : frameCount,
-                    played : played,
-                    writes : writes,
-                    playing : playing,
-                    tapFrames : settings.audioTapFrames || 0,
+                  numberOfInputs: 0,
+                  numberOfOutputs: 1,
+                  outputChannelCount: [2],
+                  processorOptions: {
+                    memory: wasmMemory.buffer,
+                    loop: loop,
+                    frameCount: frameCount,
+                    played: played,
+                    writes: writes,
+                    playing: playing,
+                    tapFrames: settings.audioTapFrames || 0,
                   },
                 });
-                node.port.onmessage = event = > {
+                node.port.onmessage = event => {
                   if (settings.onAudioTap) settings.onAudioTap(event.data);
                 };
                 node.connect(context.destination);
-                if (context.state != = "running") await context.resume();
+                if (context.state !== "running") await context.resume();
                 Module["nitrateAudio"] = context;
                 return 1;
               } catch (error) {

@@ -49,8 +49,7 @@ struct NamedFunction {
   void* function;
 };
 
-#define NITRATE_GL(name) \
-  { #name, reinterpret_cast < void*>(&name) }
+#define NITRATE_GL(name) {#name, reinterpret_cast<void*>(&name)}
 const NamedFunction kFunctions[] = {
     {kPlatformSwapIntervalName, reinterpret_cast<void*>(&SetSwapInterval)},
     NITRATE_GL(glActiveTexture),
@@ -126,8 +125,7 @@ extern "C" const GLubyte* NitrateWebGetString(GLenum name) {
     static std::string version;
     if (version.empty()) {
       const GLubyte* real = glGetString(GL_VERSION);
-      version =
-          std::string("3.0 (") + (real ? reinterpret_cast<const char*>(real) : "WebGL 2.0") + ")";
+      version = std::string("3.0 (") + (real ? reinterpret_cast<const char*>(real) : "WebGL 2.0") + ")";
     }
     return reinterpret_cast<const GLubyte*>(version.c_str());
   }
@@ -149,8 +147,7 @@ extern "C" void NitrateWebTexImage2D(GLenum target, GLint level, GLint internalF
 }
 
 extern "C" void NitrateWebTexParameteri(GLenum target, GLenum name, GLint value) {
-  const bool wrap =
-      name == GL_TEXTURE_WRAP_S || name == GL_TEXTURE_WRAP_T || name == GL_TEXTURE_WRAP_R;
+  const bool wrap = name == GL_TEXTURE_WRAP_S || name == GL_TEXTURE_WRAP_T || name == GL_TEXTURE_WRAP_R;
   // Both clamp the coordinate; the show's clamped images are sampled inside
   // their edges, where the border colour of GL_CLAMP never shows.
   if (wrap && static_cast<GLenum>(value) == kDesktopClamp) value = GL_CLAMP_TO_EDGE;

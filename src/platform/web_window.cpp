@@ -54,7 +54,7 @@ constexpr uint64_t kCountsPerSecond = 1000000;  // microseconds
 EM_JS(double, PageNumber, (const char* name, double fallback), {
   const settings = Module["nitrate"] || {};
   const value = settings[UTF8ToString(name)];
-  return typeof value == = "number" && isFinite(value) ? value : fallback;
+  return typeof value === "number" && isFinite(value) ? value : fallback;
 });
 
 EM_JS(void, PageShowMessage, (const char* caption, const char* text), {
@@ -85,7 +85,7 @@ EM_JS(void, PageTakeCapture, (double time), {
 EM_ASYNC_JS(void, WaitForAnimationFrame, (), {
   const settings = Module["nitrate"] || {};
   settings.passes = (settings.passes || 0) + 1;
-  await new Promise(resolve = > requestAnimationFrame(resolve));
+  await new Promise(resolve => requestAnimationFrame(resolve));
 });
 
 EM_BOOL OnKeyDown(int, const EmscriptenKeyboardEvent* event, void*) {
