@@ -79,7 +79,7 @@ lint: deps
 	scripts/lint.sh $(BUILD) $(JOBS)
 
 web-deps:
-	@scripts/web/install-deps.sh
+	@scripts/install-deps.sh web
 	@JOBS=$(JOBS) scripts/web/build-decoders.sh $(WEB_BUILD)/deps
 
 web: web-deps

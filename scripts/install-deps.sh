@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need,
 # asking apt only for what is missing. Run as root (or with sudo available).
-# With the argument "desktop" it also installs what the desktop tests need
-# (PipeWire, mutter: make desktop-test), which make run and make test do not.
+# With the argument "desktop" it installs only what the desktop tests need
+# (PipeWire, mutter: make desktop-test), with "web" only what the web build
+# and its tests need (emscripten, chromium: scripts/web/packages.txt); make
+# run and make test need neither.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,7 +22,10 @@ packages=(
   fonts-yanone-kaffeesatz fonts-oldstandard fonts-dejavu-core
 )
 lists=(scripts/content-packages.txt scripts/music-packages.txt)
-[ "${1:-}" = desktop ] && lists+=(scripts/desktop-packages.txt)
+case "${1:-}" in
+  desktop) packages=() lists=(scripts/desktop-packages.txt) ;;
+  web) packages=() lists=(scripts/web/packages.txt) ;;
+esac
 for list in "${lists[@]}"; do
   [ -f "$list" ] && while read -r name; do
     [ -n "$name" ] && packages+=("$name")
