@@ -25,6 +25,7 @@ flat out float sceneFar;   // 1 when the picture is a scene, which packs alpha
 // well under a tenth of white in linear light while the fade still starts
 // from black.
 const float kLampLogSlope = 0.08;
+
 void main() {
   corner = A0;
   tc = A0 * ts + tb;
