@@ -23,14 +23,6 @@ fi
 work=$(mktemp -d)
 keep=${NITRATE_E2E_KEEP:-}
 servers=()
-# stop PID: asks PID to end, and ends it after 5 s (mutter, asked, may
-# never go).
-stop() {
-  kill "$1" 2>/dev/null || return 0
-  for _ in $(seq 1 50); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
-  kill -KILL "$1" 2>/dev/null
-  wait "$1" 2>/dev/null
-}
 cleanup() {
   [ -n "${second:-}" ] && kill -KILL "$second" 2>/dev/null
   [ -n "${show:-}" ] && kill -KILL "$show" 2>/dev/null

@@ -21,13 +21,6 @@ under_xvfb 1920x1080 420 "$0" "$build" "$source"
 work=$(mktemp -d)
 keep=${NITRATE_E2E_KEEP:-}
 servers=()
-# stop PID: asks PID to end, and ends it after 5 s.
-stop() {
-  kill "$1" 2>/dev/null || return 0
-  for _ in $(seq 1 50); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
-  kill -KILL "$1" 2>/dev/null
-  wait "$1" 2>/dev/null
-}
 cleanup() {
   [ -n "${recorder:-}" ] && kill "$recorder" 2>/dev/null
   [ -n "${show:-}" ] && kill -KILL "$show" 2>/dev/null

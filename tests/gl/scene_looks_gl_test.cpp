@@ -16,47 +16,13 @@
 #include "resources/geometry.h"
 #include "resources/shader_library.h"
 #include "resources/texture_set.h"
+#include "scene_target_test.h"
 
 namespace {
 constexpr int kPixels = kSceneWidth * kSceneHeight;
 constexpr int kFilmFramesPerSecond = 16;
 
-class SceneLook : public testing::Test {
- protected:
-  void SetUp() override {
-    savedTime = DemoTime;
-    gl.glBindFramebuffer(GL_FRAMEBUFFER, SceneTarget.framebuffer);
-    glViewport(0, 0, kSceneWidth, kSceneHeight);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  }
-
-  void TearDown() override {
-    gl.glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glViewport(0, 0, WindowWidth, WindowHeight);
-    DemoTime = savedTime;
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-  }
-
-  // The target's luminance, 0..255, bottom row first.
-  std::vector<float> ReadLuminance() {
-    std::vector<uint8_t> rgba(kPixels * 4);
-    glReadPixels(0, 0, kSceneWidth, kSceneHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    std::vector<float> luminance(kPixels);
-    for (int i = 0; i < kPixels; ++i) {
-      luminance[i] = 0.299f * rgba[4 * i] + 0.587f * rgba[4 * i + 1] + 0.114f * rgba[4 * i + 2];
-    }
-    return luminance;
-  }
-
-  std::vector<float> ReadDepth() {
-    std::vector<float> depth(kPixels);
-    glReadPixels(0, 0, kSceneWidth, kSceneHeight, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
-    return depth;
-  }
-
-  double savedTime = 0.0;
-};
+using SceneLook = SceneTargetTest;
 
 // The zoom's picture as the scene shows it: red, the value at each pixel,
 // 0..255, bottom row first.

@@ -18,6 +18,7 @@
 #include "common/gl_entry_points.h"
 #include "common/show_state.h"
 #include "demo/effects.h"
+#include "scene_target_test.h"
 
 namespace {
 constexpr int kFilmFramesPerSecond = 16;
@@ -46,22 +47,8 @@ double ProcessCpuMs() {
   return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
 }
 
-class SceneSection : public testing::Test {
+class SceneSection : public SceneTargetTest {
  protected:
-  void SetUp() override {
-    savedTime = DemoTime;
-    gl.glBindFramebuffer(GL_FRAMEBUFFER, SceneTarget.framebuffer);
-    glViewport(0, 0, kSceneWidth, kSceneHeight);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  }
-
-  void TearDown() override {
-    gl.glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glViewport(0, 0, WindowWidth, WindowHeight);
-    DemoTime = savedTime;
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-  }
-
   // Film frame `frame` of the section, at the time the director draws it.
   static void Draw(const Section& section, int frame) {
     DemoTime = section.firstSecond + static_cast<double>(frame) / kFilmFramesPerSecond;
@@ -73,8 +60,6 @@ class SceneSection : public testing::Test {
     glReadPixels(0, 0, kSceneWidth, kSceneHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
     return rgba;
   }
-
-  double savedTime = 0.0;
 };
 
 // Every film frame of every section once, glFinish after each render as the

@@ -20,3 +20,12 @@ stop_session_bus() {
   [ -n "${session_bus:-}" ] && kill "$session_bus" 2>/dev/null
   session_bus=
 }
+
+# stop PID: asks PID to end, and ends it after 5 s (a compositor or sound
+# server, asked, may never go).
+stop() {
+  kill "$1" 2>/dev/null || return 0
+  for _ in $(seq 1 50); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+  kill -KILL "$1" 2>/dev/null
+  wait "$1" 2>/dev/null
+}

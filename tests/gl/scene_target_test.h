@@ -1,0 +1,29 @@
+// A fixture for the GL tests that draw scenes into the 160 x 120 scene
+// target: each test starts with the target bound and its viewport set, and
+// ends with the window bound again, the show clock as it was and no GL error.
+#pragma once
+#include <gtest/gtest.h>
+
+#include "common/gl_entry_points.h"
+#include "common/show_state.h"
+
+class SceneTargetTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    savedTime_ = DemoTime;
+    gl.glBindFramebuffer(GL_FRAMEBUFFER, SceneTarget.framebuffer);
+    glViewport(0, 0, kSceneWidth, kSceneHeight);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  }
+
+  void TearDown() override {
+    gl.glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glViewport(0, 0, WindowWidth, WindowHeight);
+    DemoTime = savedTime_;
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+  }
+
+ private:
+  double savedTime_ = 0.0;
+};
