@@ -2,8 +2,8 @@
 # sources as the desktop program but for the web platform backend
 # (src/platform/web_*.cpp), linked with the content decoders built for
 # WebAssembly by scripts/web/build-decoders.sh into NITRATE_WEB_DEPS. Writes
-# nitrate.js, nitrate.wasm, nitrate.worker.js and nitrate.data (the content)
-# beside the page (src/platform/web/).
+# nitrate.js, nitrate.wasm, nitrate.worker.js, and the content packed into
+# nitrate.data with content.js.metadata, beside the page (src/platform/web/).
 set(NITRATE_WEB_DEPS ${CMAKE_BINARY_DIR}/deps CACHE PATH "Decoders built for WebAssembly")
 
 file(GLOB_RECURSE web_sources CONFIGURE_DEPENDS
@@ -40,10 +40,31 @@ set(web_link_options
   -sMODULARIZE=1 -sEXPORT_NAME=NitrateShow -sINVOKE_RUN=0 -sEXIT_RUNTIME=0
   -sEXPORTED_RUNTIME_METHODS=[ccall] -sEXPORTED_FUNCTIONS=[_main]
   -sENVIRONMENT=web,worker
-  --preload-file ${CMAKE_SOURCE_DIR}/content@/)
+  -sFORCE_FILESYSTEM=1
+  --pre-js ${CMAKE_BINARY_DIR}/content.js)
 string(REPLACE ";" " " web_link_flags "${web_link_options}")
 set_target_properties(nitrate PROPERTIES SUFFIX ".js" LINK_FLAGS "${web_link_flags}"
-  LINK_DEPENDS "${CMAKE_SOURCE_DIR}/content")
+  LINK_DEPENDS "${CMAKE_BINARY_DIR}/content.js")
+
+# The content is packed apart from the program: nitrate.data holds the files,
+# content.js.metadata says where each lies in it, and content.js, linked into
+# nitrate.js, fetches both before main. New content needs no new program (the
+# packer leaves content.js untouched when its code is the same), and a copy of
+# the content, damaged or not, can be served beside the same program.
+file(GLOB_RECURSE web_content_files CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/content/*)
+add_custom_command(
+  OUTPUT ${CMAKE_BINARY_DIR}/nitrate.data ${CMAKE_BINARY_DIR}/content.js.metadata
+         ${CMAKE_BINARY_DIR}/content.js
+  COMMAND ${CMAKE_COMMAND} -E env NODE_PATH=/usr/share/nodejs
+          python3 ${EMSCRIPTEN_ROOT_PATH}/tools/file_packager.py nitrate.data
+          --preload ${CMAKE_SOURCE_DIR}/content@/ --from-emcc --export-name=NitrateShow
+          --no-node --separate-metadata --js-output=content.js
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+  DEPENDS ${web_content_files}
+  COMMENT "Packing the content into nitrate.data")
+add_custom_target(web_content DEPENDS ${CMAKE_BINARY_DIR}/nitrate.data
+  ${CMAKE_BINARY_DIR}/content.js.metadata ${CMAKE_BINARY_DIR}/content.js)
+add_dependencies(nitrate web_content)
 
 # The page, the sound worklet and the start card's still.
 set(web_page_files
