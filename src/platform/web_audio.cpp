@@ -37,6 +37,7 @@ EM_ASYNC_JS(int, StartWorklet,
               const settings = Module["nitrate"] || {};
               try {
                 const context = new AudioContext({sampleRate: sampleRate, latencyHint: "interactive"});
+                if (settings.onAudioOpen) settings.onAudioOpen(context.sampleRate);
                 await context.audioWorklet.addModule(settings.audioWorkletUrl || "nitrate-audio.js");
                 const node = new AudioWorkletNode(context, "nitrate-loop", {
                   numberOfInputs: 0,

@@ -11,6 +11,10 @@
 // Capture mode (the page's ?at=T): the clock runs in steps of 1/fps per pass
 // instead of real time, as nitrate-capture runs it, and the pass at T is
 // handed to the page as a PNG before the show is ended.
+//
+// Test speed (the page's ?speed=F): the clock runs F times as fast as the
+// page's, so that a test sees the whole show, and its end, in a fraction of
+// its length. The music still plays at its own rate.
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
@@ -48,6 +52,20 @@ struct CaptureClock {
 CaptureClock capture;
 
 constexpr uint64_t kCountsPerSecond = 1000000;  // microseconds
+
+// The clock's rate against the page's, and the page's time (ms) from which
+// it applies: the reading runs on from there without a jump.
+struct ClockRate {
+  double speed = 1.0;
+  double fromMs = 0.0;
+
+  uint64_t Counter(double pageMs) const {
+    const double ms = pageMs <= fromMs ? pageMs : fromMs + (pageMs - fromMs) * speed;
+    return static_cast<uint64_t>(ms * 1000.0);
+  }
+};
+ClockRate clockRate;
+constexpr double kSlowestSpeed = 1.0 / 16.0, kFastestSpeed = 64.0;
 
 // The page's settings (Module.nitrate), with these defaults where it gives
 // none.
@@ -121,6 +139,15 @@ bool PlatformInitVideo() {
   capture.fps = PageNumber("captureFps", 60.0);
   if (!(capture.fps >= 1.0 && capture.fps <= 1000.0)) capture.fps = 60.0;
   if (capture.enabled) capture.Advance();
+  // Set once, before the music's threads start; they never read the clock.
+  const double speed = PageNumber("speed", 1.0);
+  if (speed >= kSlowestSpeed && speed <= kFastestSpeed) {
+    clockRate.fromMs = emscripten_get_now();
+    clockRate.speed = speed;
+  } else if (speed != 1.0) {
+    std::fprintf(stderr, "clock: speed %g is outside %g-%g, the show runs at 1\n", speed,
+                 kSlowestSpeed, kFastestSpeed);
+  }
   emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, OnKeyDown);
   emscripten_set_fullscreenchange_callback(EMSCRIPTEN_EVENT_TARGET_DOCUMENT, nullptr, EM_FALSE,
                                            OnFullscreenChange);
@@ -191,7 +218,7 @@ void PlatformShowMessage(const char* caption, const char* text) {
 
 uint64_t PlatformClockCounter() {
   if (capture.enabled) return static_cast<uint64_t>(std::llround(capture.now * kCountsPerSecond));
-  return static_cast<uint64_t>(emscripten_get_now() * 1000.0);
+  return clockRate.Counter(emscripten_get_now());
 }
 
 uint64_t PlatformClockFrequency() { return kCountsPerSecond; }

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """The show in Debian's headless chromium, served as make web-serve serves it.
 
-    web_test.py WEB_BUILD DESKTOP_BUILD WORKDIR
+    web_test.py WEB_BUILD DESKTOP_BUILD WORKDIR MUSIC_CHECKSUM MUSIC_CHECKSUM_JS
 
 Checks, each a group of its own:
   - the start page: it loads without a console error, the browser offers
@@ -10,7 +10,19 @@ Checks, each a group of its own:
     offers to play again;
   - the pictures: in capture mode the page's picture at a show time matches
     nitrate-capture's at the same time, size and pass rate (PSNR >= 30 dB),
-    and each run ends cleanly without a console error.
+    and each run ends cleanly without a console error;
+  - the music: the first seconds the sound worklet plays, after the half of
+    silence, are sample for sample what the web build's decoder gives
+    (MUSIC_CHECKSUM_JS, run by node: a checksum over the same frames), and
+    those are the desktop decoder's (MUSIC_CHECKSUM) to within float rounding;
+  - the end: with the clock sped up, the show ends by itself at 131 s of show
+    time and the page offers to play again;
+  - damaged content: a served copy with one content file removed or damaged
+    shows the file's message (caption: text, as the desktop's) in the page and
+    on the console, ends with -1 and offers to play again;
+  - window sizes: at 1280x720, 800x800 and twice the device pixel ratio the
+    drawing buffer is the canvas's CSS size times devicePixelRatio, and what
+    the viewer sees is a centred 4:3 picture between black bars.
 Prints the figures it measures on the way (load and start times, passes).
 """
 import base64
@@ -61,14 +73,17 @@ def start_server(folder, root):
     return server, f"http://127.0.0.1:{port}/"
 
 
-def browser(profile):
+def browser(profile, size=(800, 600), scale=None):
     options = webdriver.ChromeOptions()
     options.binary_location = "/usr/bin/chromium"
-    for flag in ["--headless=new", "--no-sandbox", "--disable-gpu", "--use-angle=swiftshader",
-                 "--enable-unsafe-swiftshader", "--disable-quic", "--no-first-run",
-                 "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                 "--autoplay-policy=no-user-gesture-required", "--window-size=800,600",
-                 f"--user-data-dir={profile}"]:
+    flags = ["--headless=new", "--no-sandbox", "--disable-gpu", "--use-angle=swiftshader",
+             "--enable-unsafe-swiftshader", "--disable-quic", "--no-first-run",
+             "--disable-background-networking", "--disable-component-update", "--disable-sync",
+             "--autoplay-policy=no-user-gesture-required", "--window-size=%d,%d" % size,
+             f"--user-data-dir={profile}"]
+    if scale:
+        flags.append(f"--force-device-scale-factor={scale}")
+    for flag in flags:
         options.add_argument(flag)
     options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
     return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
@@ -175,8 +190,213 @@ def test_click_and_escape(driver, url):
           "; ".join(errors + report["messages"]))
 
 
+# The first frames the sound plays: the half of silence the stream opens
+# with, then four seconds of the march at its 44100 Hz.
+TAP_FRAMES = 16384 + 4 * 44100
+
+
+# Debian's x86-64 libvorbis is built with gcc -ffast-math, which rounds its
+# inverse MDCT a little differently from the same source built for
+# WebAssembly: about half the samples differ in their last bit or two.
+MAX_DECODER_DIFFERENCE = 2.0 ** -21  # -126 dBFS
+
+
+def decoded_music(command, music, work, name):
+    """(frames, checksum, rate, half checksums, samples) from music_checksum."""
+    raw = os.path.join(work, name + ".f32")
+    out = subprocess.run(command + [music, str(TAP_FRAMES), raw], check=True,
+                         capture_output=True, text=True).stdout.split()
+    return out[0], out[1], out[2], out[3:], numpy.fromfile(raw, dtype="<f4")
+
+
+def test_music(driver, url, checksum_tools, content, work):
+    music = os.path.join(content, "music/belvamarch.ogg")
+    desktop = decoded_music([checksum_tools[0]], music, work, "music-desktop")
+    frames, checksum, rate, halves, samples = decoded_music(
+        ["node", "--no-experimental-fetch", checksum_tools[1]], music, work, "music-web")
+    difference = numpy.abs(desktop[4].astype(numpy.float64) - samples)
+    check(desktop[4].shape == samples.shape and difference.max() <= MAX_DECODER_DIFFERENCE,
+          "the web build's decoder gives the desktop's samples to within float rounding",
+          "at most %.2g apart, %.1f %% identical" % (difference.max(),
+                                                    100 * numpy.mean(difference == 0)))
+    driver.get(url + "?size=640x480&autostart=1&tap=%d" % TAP_FRAMES)
+    tap = wait_for(driver, "return window.nitrateReport && window.nitrateReport.audioTap", 90)
+    check(tap is not None, f"the sound worklet plays {TAP_FRAMES} frames")
+    if tap:
+        got = "%08x" % tap["checksum"]
+        got_halves = ["%08x" % h for h in tap["halves"]]
+        parted = [i for i, (a, b) in enumerate(zip(got_halves, halves)) if a != b]
+        check(tap["frames"] == int(frames) and got == checksum,
+              f"the music reaches the audio graph sample for sample as the web build's decoder "
+              f"gives it ({frames} frames at {rate} Hz, one half silent)",
+              f"played {tap['frames']} frames {got}, decoded {frames} frames {checksum}" +
+              (f"; they part in the 16384 frames from {parted[0] * 16384}" if parted else ""))
+    rate_used = driver.execute_script("return window.nitrateReport.audioRate")
+    check(str(rate_used) == rate, "the audio context runs at the music's own rate",
+          f"{rate_used} Hz")
+    ActionChains(driver).send_keys(Keys.ESCAPE).perform()
+    wait_for(driver, "return window.nitrateReport.exitCode !== null", 20)
+    errors = console_errors(driver)
+    check(not errors, "no console error while the music plays", "; ".join(errors))
+
+
+SPEED = 16
+SHOW_SECONDS = 131.0
+
+
+def test_end_of_show(driver, url):
+    driver.get(url + "?size=640x480&autostart=1&speed=%d" % SPEED)
+    ended = wait_for(driver, "return window.nitrateReport && window.nitrateReport.exitCode !== null",
+                     SHOW_SECONDS / SPEED + 120)
+    report = driver.execute_script("return window.nitrateReport")
+    check(ended and report["exitCode"] == 0, "the show ends by itself with exit code 0",
+          str(report["exitCode"]))
+    if not ended or report["shownMs"] is None:
+        return
+    # From the picture's first showing to main's return, in show seconds: the
+    # end at 131 s, the pass that ends it and the little start-up after the
+    # canvas shows.
+    seconds = (report["endedMs"] - report["shownMs"]) / 1000.0 * SPEED
+    check(SHOW_SECONDS - 0.5 <= seconds <= SHOW_SECONDS + 6,
+          f"it ends at {SHOW_SECONDS:.0f} s of show time (clock {SPEED} times as fast)",
+          f"{seconds:.1f} s, {report['passes']} passes")
+    offered = wait_for(driver, "return !document.getElementById('end').hidden && "
+                               "!document.getElementById('again').disabled", 60)
+    check(offered, "after the end the page offers to play again")
+    errors = console_errors(driver)
+    check(not errors and not report["messages"], "no console error through the whole show",
+          "; ".join(errors + report["messages"]))
+
+
+# (what is done to the served content, the file, the message the page shows)
+DAMAGES = [
+    ("removed", "shaders/plasma.fs", "shaders/plasma.fs: Could not open"),
+    ("removed", "images/f2.png", "images/f2.png: File error."),
+    ("cut to 33 bytes", "images/f3.png", "images/f3.png: PNG file ends early"),
+    ("removed", "3d/cube.obj", "3d/cube.obj: Could not open"),
+    ("overwritten at its start", "music/belvamarch.ogg", "Error: Sound error."),
+]
+SERVED_FILES = ["index.html", "page.js", "nitrate-audio.js", "still.jpg", "nitrate.js",
+                "nitrate.wasm", "nitrate.worker.js", "nitrate.data", "content.js.metadata"]
+
+
+def damaged_copy(web_build, folder, damage, path):
+    """The served files in folder, with the content package's file at path
+    removed from its index, cut short or overwritten."""
+    os.makedirs(folder)
+    for name in SERVED_FILES:
+        if name not in ("nitrate.data", "content.js.metadata"):
+            os.link(os.path.join(web_build, name), os.path.join(folder, name))
+    with open(os.path.join(web_build, "content.js.metadata")) as f:
+        metadata = json.load(f)
+    with open(os.path.join(web_build, "nitrate.data"), "rb") as f:
+        data = bytearray(f.read())
+    entries = [e for e in metadata["files"] if e["filename"] == "/" + path]
+    assert len(entries) == 1, f"{path} is not in the content package"
+    entry = entries[0]
+    if damage == "removed":
+        metadata["files"].remove(entry)
+    elif damage.startswith("cut to "):
+        entry["end"] = entry["start"] + int(damage.split()[2])
+    else:
+        data[entry["start"]:entry["start"] + 64] = b"\x55" * 64
+    with open(os.path.join(folder, "content.js.metadata"), "w") as f:
+        json.dump(metadata, f)
+    with open(os.path.join(folder, "nitrate.data"), "wb") as f:
+        f.write(data)
+
+
+def test_damaged_content(driver, web_build, root, work):
+    served = os.path.join(work, "damaged")
+    for number, (damage, path, message) in enumerate(DAMAGES):
+        damaged_copy(web_build, os.path.join(served, str(number)), damage, path)
+    server, url = start_server(served, root)
+    try:
+        for number, (damage, path, message) in enumerate(DAMAGES):
+            what = f"{path} {damage}"
+            driver.get(url + f"{number}/?size=640x480&autostart=1")
+            ended = wait_for(driver, "return window.nitrateReport && "
+                                     "window.nitrateReport.exitCode !== null", 90)
+            report = driver.execute_script("return window.nitrateReport")
+            check(ended and report["exitCode"] == -1, f"{what}: the show stops with -1",
+                  str(report["exitCode"]))
+            shown = driver.execute_script("return document.getElementById('messages').textContent")
+            check(message in shown.splitlines(), f"{what}: the page shows '{message}'", shown.strip())
+            console = [line for line in console_errors(driver) if message in line]
+            check(console, f"{what}: the console says it too")
+            offered = wait_for(driver, "return !document.getElementById('end').hidden && "
+                                       "!document.getElementById('again').disabled", 60)
+            check(offered, f"{what}: the page then offers to play again")
+    finally:
+        server.terminate()
+        server.wait()
+
+
+# (window size in CSS pixels, device scale factor or None)
+WINDOWS = [((1280, 720), None), ((800, 800), None), ((640, 480), 2)]
+
+
+def picture_box(pixels, threshold=8):
+    """The smallest box holding every pixel brighter than threshold:
+    (left, top, width, height)."""
+    bright = pixels.max(axis=2) > threshold
+    columns = numpy.flatnonzero(bright.any(axis=0))
+    rows = numpy.flatnonzero(bright.any(axis=1))
+    if columns.size == 0:
+        return None
+    return (int(columns[0]), int(rows[0]), int(columns[-1] - columns[0] + 1),
+            int(rows[-1] - rows[0] + 1))
+
+
+def test_window_sizes(url, work):
+    for size, scale in WINDOWS:
+        what = "%dx%d%s" % (size[0], size[1], f" at scale {scale}" if scale else "")
+        profile = tempfile.mkdtemp(prefix="nitrate-chromium-")
+        driver = browser(profile, size, scale)
+        try:
+            driver.get(url)
+            wait_for(driver, "return window.nitrateReport.loadedMs", 60)
+            driver.find_element("id", "play").click()
+            first = wait_for(driver, "return window.nitrateReport.firstFrameMs", 60)
+            check(first is not None, f"{what}: a click starts the show")
+            # Half a second into the fade-in from white: the whole picture is
+            # light.
+            time.sleep(0.5)
+            layout = driver.execute_script(
+                "const c = document.getElementById('canvas');"
+                "return [c.width, c.height, c.clientWidth, c.clientHeight, window.devicePixelRatio,"
+                " window.innerWidth, window.innerHeight];")
+            width, height, css_width, css_height, ratio, inner_width, inner_height = layout
+            check((width, height) == (round(css_width * ratio), round(css_height * ratio))
+                  and (css_width, css_height) == (inner_width, inner_height),
+                  f"{what}: the drawing buffer is the whole window's CSS size times "
+                  f"devicePixelRatio", f"buffer {width}x{height}, CSS {css_width}x{css_height}, "
+                  f"window {inner_width}x{inner_height}, ratio {ratio}")
+            shot = numpy.asarray(Image.open(io.BytesIO(driver.get_screenshot_as_png())).convert("RGB"))
+            Image.fromarray(shot).save(os.path.join(work, f"window-{what.replace(' ', '-')}.png"))
+            box = picture_box(shot)
+            screen_height, screen_width = shot.shape[:2]
+            # The 4:3 picture at the window's full height or width, centred.
+            fit = min(screen_width / 4.0, screen_height / 3.0)
+            want = (round(4 * fit), round(3 * fit))
+            check(box is not None and abs(box[2] - want[0]) <= 2 and abs(box[3] - want[1]) <= 2
+                  and abs(2 * box[0] + box[2] - screen_width) <= 2
+                  and abs(2 * box[1] + box[3] - screen_height) <= 2,
+                  f"{what}: the viewer sees a centred 4:3 picture between black bars",
+                  f"picture {box} in {screen_width}x{screen_height}, want {want[0]}x{want[1]}")
+            ActionChains(driver).send_keys(Keys.ESCAPE).perform()
+            ended = wait_for(driver, "return window.nitrateReport.exitCode !== null", 20)
+            check(ended, f"{what}: Escape ends the show")
+            errors = console_errors(driver)
+            check(not errors, f"{what}: no console error", "; ".join(errors))
+        finally:
+            driver.quit()
+            subprocess.run(["rm", "-rf", profile])
+
+
 def main():
     web_build, desktop_build, work = sys.argv[1:4]
+    checksum_tools = sys.argv[4:6]
     root = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
     os.makedirs(work, exist_ok=True)
     server, url = start_server(web_build, root)
@@ -186,11 +406,17 @@ def main():
         test_start_page(driver, url)
         test_click_and_escape(driver, url)
         test_pictures(driver, url, desktop_build, work, os.path.join(root, "content"))
+        test_music(driver, url, checksum_tools, os.path.join(root, "content"), work)
+        test_end_of_show(driver, url)
+        test_damaged_content(driver, web_build, root, work)
     finally:
         driver.quit()
+        subprocess.run(["rm", "-rf", profile])
+    try:
+        test_window_sizes(url, work)
+    finally:
         server.terminate()
         server.wait()
-        subprocess.run(["rm", "-rf", profile])
     print(f"{len(failures)} failed" if failures else "all passed")
     return 1 if failures else 0
 

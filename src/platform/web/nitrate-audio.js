@@ -3,8 +3,9 @@
 // frames a quantum, and counts the frames taken, where the refill thread
 // reads them. Silence until the program sets its playing flag.
 // With tapFrames set, it also sums the first tapFrames frames it plays (the
-// float bits of each sample, FNV-1a) and posts {frames, checksum} once, so a
-// test can compare them with the desktop decoder's.
+// float bits of each sample, FNV-1a) and posts {frames, checksum, halves}
+// once, so a test can compare them with the desktop decoder's; halves holds
+// the checksum of each 16384 frames on their own, to say where two differ.
 class NitrateLoop extends AudioWorkletProcessor {
   constructor(options) {
     super();
@@ -18,6 +19,8 @@ class NitrateLoop extends AudioWorkletProcessor {
     this.tapFrames = o.tapFrames;
     this.tapped = 0;
     this.hash = 0x811c9dc5;
+    this.halfHash = 0x811c9dc5;
+    this.halves = [];
   }
 
   tap(position) {
@@ -25,11 +28,17 @@ class NitrateLoop extends AudioWorkletProcessor {
       let word = this.bits[2 * position + c];
       for (let b = 0; b < 4; ++b) {
         this.hash = Math.imul(this.hash ^ (word & 0xff), 0x01000193) >>> 0;
+        this.halfHash = Math.imul(this.halfHash ^ (word & 0xff), 0x01000193) >>> 0;
         word >>>= 8;
       }
     }
-    if (++this.tapped === this.tapFrames) {
-      this.port.postMessage({frames: this.tapped, checksum: this.hash});
+    ++this.tapped;
+    if (this.tapped % 16384 === 0 || this.tapped === this.tapFrames) {
+      this.halves.push(this.halfHash);
+      this.halfHash = 0x811c9dc5;
+    }
+    if (this.tapped === this.tapFrames) {
+      this.port.postMessage({frames: this.tapped, checksum: this.hash, halves: this.halves});
     }
   }
 

@@ -7,6 +7,8 @@
 //   ?at=T&size=WxH[&fps=N]  capture mode: the picture at show time T, stepped
 //                           as nitrate-capture steps it (fps default 60)
 //   ?tap=N                  checksum of the first N frames the sound plays
+//   ?speed=F                the show's clock F times as fast (1/16 to 64);
+//                           the music keeps its own rate
 //   ?autostart=1            start without a click (a test browser allows it)
 "use strict";
 
@@ -21,7 +23,8 @@ const messages = document.getElementById("messages");
 // What a test or a figure reads back (window.nitrateReport).
 const report = {
   loadedMs: null, clickMs: null, firstFrameMs: null, webgl2: false, passes: 0, showMs: null,
-  exitCode: null, messages: [], errors: [], capture: null, audioTap: null,
+  shownMs: null, endedMs: null, canvasSize: null, exitCode: null, messages: [], errors: [],
+  capture: null, audioTap: null, audioRate: null,
 };
 window.nitrateReport = report;
 window.addEventListener("error", event => report.errors.push(String(event.message)));
@@ -44,26 +47,51 @@ function showMessage(line) {
   messages.textContent += line + "\n";
 }
 
+// The stage's size in device pixels: its size in CSS pixels times
+// devicePixelRatio, which is what the show draws, as the desktop show draws
+// the display's pixels. Fullscreen, the stage is the screen.
+function stageSize() {
+  const size = parseSize(query.get("size"));
+  if (size) return size;
+  const box = document.getElementById("stage").getBoundingClientRect();
+  const ratio = window.devicePixelRatio || 1;
+  return [Math.max(1, Math.round(box.width * ratio)), Math.max(1, Math.round(box.height * ratio))];
+}
+
+// Asks for fullscreen (a click's handler may) and settles once the stage has
+// its fullscreen size, or at once where the browser refuses.
+function enterFullscreen() {
+  if (query.has("at") || !document.fullscreenEnabled || document.fullscreenElement) {
+    return Promise.resolve();
+  }
+  const entered = document.getElementById("stage").requestFullscreen({navigationUI: "hide"});
+  const settled = new Promise(resolve => setTimeout(resolve, 1000));
+  return Promise.race([entered.catch(() => {}), settled])
+    .then(() => new Promise(resolve => requestAnimationFrame(resolve)));
+}
+
 function settings() {
   const captureAt = query.has("at") ? Number(query.get("at")) : -1;
-  const size = parseSize(query.get("size"));
-  const ratio = window.devicePixelRatio || 1;
   const nitrate = {
-    // The screen in device pixels, as the desktop show takes the display's.
-    width: size ? size[0] : Math.round(screen.width * ratio),
-    height: size ? size[1] : Math.round(screen.height * ratio),
+    width: 640, height: 480,  // stageSize() when the show starts
     captureAt: Number.isFinite(captureAt) ? captureAt : -1,
     captureFps: query.has("fps") ? Number(query.get("fps")) : 60,
     audioTapFrames: query.has("tap") ? Number(query.get("tap")) : 0,
+    speed: query.has("speed") ? Number(query.get("speed")) : 1,
     onMessage: showMessage,
     onCanvasShown: shown => {
       canvas.style.visibility = shown ? "visible" : "hidden";
+      if (shown && report.shownMs === null) {
+        report.shownMs = performance.now();
+        report.canvasSize = [canvas.width, canvas.height];
+      }
       if (shown && report.firstFrameMs === null) {
         requestAnimationFrame(() => { report.firstFrameMs = performance.now() - report.clickMs; });
       }
     },
     onCapture: (time, png) => { report.capture = {time, png}; },
     onAudioTap: tap => { report.audioTap = tap; },
+    onAudioOpen: rate => { report.audioRate = rate; },
   };
   return nitrate;
 }
@@ -85,10 +113,13 @@ async function start() {
   again.disabled = true;
   report.clickMs = performance.now();
   report.firstFrameMs = null;
-  if (!query.has("at") && document.fullscreenEnabled && !document.fullscreenElement) {
-    document.getElementById("stage").requestFullscreen({navigationUI: "hide"}).catch(() => {});
-  }
+  report.shownMs = null;
+  report.endedMs = null;
+  report.exitCode = null;
+  const fullscreen = enterFullscreen();
   const {module, nitrate} = await instance;
+  await fullscreen;
+  [nitrate.width, nitrate.height] = stageSize();
   startCard.hidden = true;
   endCard.hidden = true;
   messages.textContent = "";
@@ -102,7 +133,8 @@ async function start() {
     showMessage("Error: " + error);
     code = -1;
   }
-  report.showMs = performance.now() - began;
+  report.endedMs = performance.now();
+  report.showMs = report.endedMs - began;
   report.passes = nitrate.passes || 0;
   report.exitCode = code;
   finish(module);
