@@ -21,8 +21,9 @@ Checks, each a group of its own:
     shows the file's message (caption: text, as the desktop's) in the page and
     on the console, ends with -1 and offers to play again;
   - window sizes: at 1280x720, 800x800 and twice the device pixel ratio the
-    drawing buffer is the canvas's CSS size times devicePixelRatio, and what
-    the viewer sees is a centred 4:3 picture between black bars.
+    canvas is the window's largest 4:3 box, centred, its drawing buffer is its
+    CSS size times devicePixelRatio, the viewer sees black around it, and the
+    picture at that size matches the desktop's.
 Prints the figures it measures on the way (load and start times, passes).
 """
 import base64
@@ -327,66 +328,103 @@ def test_damaged_content(driver, web_build, root, work):
             offered = wait_for(driver, "return !document.getElementById('end').hidden && "
                                        "!document.getElementById('again').disabled", 60)
             check(offered, f"{what}: the page then offers to play again")
+        # Without the content package at all the page says so rather than
+        # wait for it.
+        folder = os.path.join(served, "nodata")
+        os.makedirs(folder)
+        for name in SERVED_FILES:
+            if name != "nitrate.data":
+                os.link(os.path.join(web_build, name), os.path.join(folder, name))
+        driver.get(url + "nodata/")
+        said = wait_for(driver, "return document.getElementById('messages').textContent", 30)
+        label = driver.execute_script("return document.getElementById('play').textContent")
+        check(said and "nitrate.data" in said and label == "Cannot play here",
+              "nitrate.data missing: the page says it cannot load it and offers no start",
+              f"{(said or '').strip()}; button '{label}'")
     finally:
         server.terminate()
         server.wait()
 
 
 # (window size in CSS pixels, device scale factor or None)
-WINDOWS = [((1280, 720), None), ((800, 800), None), ((640, 480), 2)]
+WINDOWS = [((1280, 720), None), ((800, 800), None), ((800, 500), 2)]
+# A title card on its film frame, a few passes in.
+SIZES_AT, SIZES_FPS = "5", "4"
 
 
-def picture_box(pixels, threshold=8):
-    """The smallest box holding every pixel brighter than threshold:
-    (left, top, width, height)."""
-    bright = pixels.max(axis=2) > threshold
-    columns = numpy.flatnonzero(bright.any(axis=0))
-    rows = numpy.flatnonzero(bright.any(axis=1))
-    if columns.size == 0:
-        return None
-    return (int(columns[0]), int(rows[0]), int(columns[-1] - columns[0] + 1),
-            int(rows[-1] - rows[0] + 1))
+def picture_box(width, height):
+    """The largest 4:3 box of width x height, centred: (left, top, w, h)."""
+    w, h = (width, width * 3 / 4) if width * 3 <= height * 4 else (height * 4 / 3, height)
+    return (width - w) / 2, (height - h) / 2, w, h
 
 
-def test_window_sizes(url, work):
+def test_window_sizes(url, desktop_build, content, work):
     for size, scale in WINDOWS:
         what = "%dx%d%s" % (size[0], size[1], f" at scale {scale}" if scale else "")
+        tag = what.replace(" ", "-")
         profile = tempfile.mkdtemp(prefix="nitrate-chromium-")
         driver = browser(profile, size, scale)
         try:
+            # The viewport itself, whatever room the headless screen has.
+            driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
+                "width": size[0], "height": size[1], "deviceScaleFactor": 0, "mobile": False})
             driver.get(url)
             wait_for(driver, "return window.nitrateReport.loadedMs", 60)
             driver.find_element("id", "play").click()
             first = wait_for(driver, "return window.nitrateReport.firstFrameMs", 60)
             check(first is not None, f"{what}: a click starts the show")
-            # Half a second into the fade-in from white: the whole picture is
-            # light.
-            time.sleep(0.5)
             layout = driver.execute_script(
-                "const c = document.getElementById('canvas');"
-                "return [c.width, c.height, c.clientWidth, c.clientHeight, window.devicePixelRatio,"
-                " window.innerWidth, window.innerHeight];")
-            width, height, css_width, css_height, ratio, inner_width, inner_height = layout
-            check((width, height) == (round(css_width * ratio), round(css_height * ratio))
-                  and (css_width, css_height) == (inner_width, inner_height),
-                  f"{what}: the drawing buffer is the whole window's CSS size times "
-                  f"devicePixelRatio", f"buffer {width}x{height}, CSS {css_width}x{css_height}, "
-                  f"window {inner_width}x{inner_height}, ratio {ratio}")
+                "const c = document.getElementById('canvas'), r = c.getBoundingClientRect();"
+                "return [c.width, c.height, r.left, r.top, r.width, r.height,"
+                " window.devicePixelRatio, window.innerWidth, window.innerHeight];")
+            width, height, left, top, css_width, css_height, ratio, inner_width, inner_height = layout
+            want = picture_box(*size)
+            check((inner_width, inner_height) == size
+                  and all(abs(a - b) <= 1 for a, b in zip((left, top, css_width, css_height), want)),
+                  f"{what}: the canvas is the window's largest 4:3 box, centred",
+                  "%gx%g at %g,%g in %dx%d" % (css_width, css_height, left, top, inner_width,
+                                                inner_height))
+            check(abs(width - css_width * ratio) <= 1 and abs(height - css_height * ratio) <= 1,
+                  f"{what}: its drawing buffer is its CSS size times devicePixelRatio",
+                  f"buffer {width}x{height}, CSS {css_width:g}x{css_height:g}, ratio {ratio}")
+            # What the viewer sees around the picture.
             shot = numpy.asarray(Image.open(io.BytesIO(driver.get_screenshot_as_png())).convert("RGB"))
-            Image.fromarray(shot).save(os.path.join(work, f"window-{what.replace(' ', '-')}.png"))
-            box = picture_box(shot)
-            screen_height, screen_width = shot.shape[:2]
-            # The 4:3 picture at the window's full height or width, centred.
-            fit = min(screen_width / 4.0, screen_height / 3.0)
-            want = (round(4 * fit), round(3 * fit))
-            check(box is not None and abs(box[2] - want[0]) <= 2 and abs(box[3] - want[1]) <= 2
-                  and abs(2 * box[0] + box[2] - screen_width) <= 2
-                  and abs(2 * box[1] + box[3] - screen_height) <= 2,
-                  f"{what}: the viewer sees a centred 4:3 picture between black bars",
-                  f"picture {box} in {screen_width}x{screen_height}, want {want[0]}x{want[1]}")
+            Image.fromarray(shot).save(os.path.join(work, f"window-{tag}.png"))
+            l, t, w, h = (round(v * ratio) for v in want)
+            outside = numpy.ones(shot.shape[:2], bool)
+            outside[max(t - 1, 0):t + h + 1, max(l - 1, 0):l + w + 1] = False
+            inside = shot[t + 1:t + h - 1, l + 1:l + w - 1]
+            check(shot.shape[:2] == (round(size[1] * ratio), round(size[0] * ratio))
+                  and int(shot[outside].max(initial=0)) <= 2 and inside.max() > 100,
+                  f"{what}: the viewer sees the picture between black bars",
+                  "brightest pixel beside it %d, in it %d" % (shot[outside].max(initial=0),
+                                                             inside.max()))
             ActionChains(driver).send_keys(Keys.ESCAPE).perform()
             ended = wait_for(driver, "return window.nitrateReport.exitCode !== null", 20)
             check(ended, f"{what}: Escape ends the show")
+
+            # The picture drawn at that size, against the desktop's.
+            driver.get(url + f"?at={SIZES_AT}&fps={SIZES_FPS}&autostart=1")
+            capture = wait_for(driver, "return window.nitrateReport.capture", 300)
+            check(capture is not None, f"{what}: the page captures show time {SIZES_AT}")
+            if not capture:
+                continue
+            web = numpy.asarray(Image.open(io.BytesIO(
+                base64.b64decode(capture["png"].split(",", 1)[1]))).convert("RGB"))
+            Image.fromarray(web).save(os.path.join(work, f"capture-{tag}.png"))
+            device = (web.shape[1], web.shape[0])
+            check(abs(device[0] - want[2] * ratio) <= 1 and abs(device[1] - want[3] * ratio) <= 1,
+                  f"{what}: the show draws the 4:3 box's device pixels", "%dx%d" % device)
+            reference_dir = os.path.join(work, f"desktop-{tag}")
+            subprocess.run([os.path.join(desktop_build, "nitrate-capture"), "--content", content,
+                            "--at", SIZES_AT, "--out", reference_dir, "--size", "%dx%d" % device,
+                            "--fps", SIZES_FPS], check=True, stdout=subprocess.DEVNULL,
+                           env=dict(os.environ, SDL_VIDEODRIVER="offscreen"))
+            desktop = numpy.asarray(Image.open(os.path.join(reference_dir, f"t{SIZES_AT}.png"))
+                                    .convert("RGB"))
+            value = psnr(web, desktop)
+            check(value >= MIN_PSNR, f"{what}: the picture matches the desktop's at that size "
+                  f"(PSNR >= {MIN_PSNR} dB)", f"{value:.1f} dB")
             errors = console_errors(driver)
             check(not errors, f"{what}: no console error", "; ".join(errors))
         finally:
@@ -413,7 +451,7 @@ def main():
         driver.quit()
         subprocess.run(["rm", "-rf", profile])
     try:
-        test_window_sizes(url, work)
+        test_window_sizes(url, desktop_build, os.path.join(root, "content"), work)
     finally:
         server.terminate()
         server.wait()

@@ -14,6 +14,7 @@
 
 const query = new URLSearchParams(location.search);
 const canvas = document.getElementById("canvas");
+const stage = document.getElementById("stage");
 const play = document.getElementById("play");
 const again = document.getElementById("again");
 const startCard = document.getElementById("start");
@@ -47,15 +48,30 @@ function showMessage(line) {
   messages.textContent += line + "\n";
 }
 
-// The stage's size in device pixels: its size in CSS pixels times
-// devicePixelRatio, which is what the show draws, as the desktop show draws
-// the display's pixels. Fullscreen, the stage is the screen.
-function stageSize() {
+// What the show draws: the largest 4:3 box of the stage (the screen, once
+// fullscreen) in device pixels, its CSS size times devicePixelRatio. The page
+// around it is black: wide stages get bars at the sides, tall ones above and
+// below. (The show itself would crop a picture narrower than 4:3.)
+function pictureSize() {
   const size = parseSize(query.get("size"));
   if (size) return size;
-  const box = document.getElementById("stage").getBoundingClientRect();
+  const box = stage.getBoundingClientRect();
   const ratio = window.devicePixelRatio || 1;
-  return [Math.max(1, Math.round(box.width * ratio)), Math.max(1, Math.round(box.height * ratio))];
+  const width = Math.round(box.width * ratio), height = Math.round(box.height * ratio);
+  return width * 3 <= height * 4 ? [Math.max(4, width), Math.max(3, Math.round(width * 3 / 4))]
+                                 : [Math.max(4, Math.round(height * 4 / 3)), Math.max(3, height)];
+}
+
+// Centres the canvas on the stage at its drawing buffer's aspect, as large as
+// fits; again whenever the stage changes size, so the picture stays 4:3.
+function placeCanvas() {
+  const box = stage.getBoundingClientRect();
+  const aspect = canvas.width / canvas.height || 4 / 3;
+  const width = Math.min(box.width, box.height * aspect);
+  const height = Math.min(box.height, width / aspect);
+  Object.assign(canvas.style, {width: `${width}px`, height: `${height}px`,
+                               left: `${(box.width - width) / 2}px`,
+                               top: `${(box.height - height) / 2}px`});
 }
 
 // Asks for fullscreen (a click's handler may) and settles once the stage has
@@ -64,7 +80,7 @@ function enterFullscreen() {
   if (query.has("at") || !document.fullscreenEnabled || document.fullscreenElement) {
     return Promise.resolve();
   }
-  const entered = document.getElementById("stage").requestFullscreen({navigationUI: "hide"});
+  const entered = stage.requestFullscreen({navigationUI: "hide"});
   const settled = new Promise(resolve => setTimeout(resolve, 1000));
   return Promise.race([entered.catch(() => {}), settled])
     .then(() => new Promise(resolve => requestAnimationFrame(resolve)));
@@ -73,13 +89,14 @@ function enterFullscreen() {
 function settings() {
   const captureAt = query.has("at") ? Number(query.get("at")) : -1;
   const nitrate = {
-    width: 640, height: 480,  // stageSize() when the show starts
+    width: 640, height: 480,  // pictureSize() when the show starts
     captureAt: Number.isFinite(captureAt) ? captureAt : -1,
     captureFps: query.has("fps") ? Number(query.get("fps")) : 60,
     audioTapFrames: query.has("tap") ? Number(query.get("tap")) : 0,
     speed: query.has("speed") ? Number(query.get("speed")) : 1,
     onMessage: showMessage,
     onCanvasShown: shown => {
+      if (shown) placeCanvas();
       canvas.style.visibility = shown ? "visible" : "hidden";
       if (shown && report.shownMs === null) {
         report.shownMs = performance.now();
@@ -94,6 +111,15 @@ function settings() {
     onAudioOpen: rate => { report.audioRate = rate; },
   };
   return nitrate;
+}
+
+// The program's loader fetches the content's two files and waits for ever
+// when one is not there: they are asked for ahead, to say so instead.
+function missingContent() {
+  const files = ["content.js.metadata", "nitrate.data"];
+  return Promise.all(files.map(name => fetch(name, {method: "HEAD", cache: "no-store"}).then(
+    response => response.ok ? null : `${name} (${response.status} ${response.statusText})`,
+    error => `${name} (${error})`))).then(lines => lines.filter(line => line !== null));
 }
 
 let instance = null;  // the next play's program, loaded ahead
@@ -119,7 +145,7 @@ async function start() {
   const fullscreen = enterFullscreen();
   const {module, nitrate} = await instance;
   await fullscreen;
-  [nitrate.width, nitrate.height] = stageSize();
+  [nitrate.width, nitrate.height] = pictureSize();
   startCard.hidden = true;
   endCard.hidden = true;
   messages.textContent = "";
@@ -159,12 +185,21 @@ if (typeof SharedArrayBuffer === "undefined" || !window.crossOriginIsolated) {
   play.textContent = "Cannot play here";
   showMessage("Error: this browser offers no WebGL 2");
 } else {
+  missingContent().then(missing => {
+    if (missing.length === 0) return;
+    play.textContent = "Cannot play here";
+    play.disabled = true;
+    for (const line of missing) showMessage("Error: cannot load " + line);
+    instance = null;
+  });
   load().then(() => {
+    if (!instance) return;
     report.loadedMs = performance.now();
     play.disabled = false;
     play.textContent = "Click to start";
     if (query.get("autostart") === "1") start();
   }, error => showMessage("Error: " + error));
+  window.addEventListener("resize", placeCanvas);
   play.addEventListener("click", start);
   again.addEventListener("click", start);
   // A key starts it too, as a click does.
