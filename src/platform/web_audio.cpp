@@ -11,6 +11,8 @@
 #include <cstdio>
 
 #include "platform/audio_device.h"
+#include "platform/platform.h"
+#include "platform/web_audio.h"
 
 namespace {
 
@@ -19,6 +21,8 @@ namespace {
 struct AudioLoop {
   const float* frames = nullptr;
   uint32_t frameCount = 0;
+  uint32_t sampleRate = 0;
+  uint64_t resumedAt = 0;  // the clock's reading at the resume (main thread)
   bool open = false;
   std::atomic<uint64_t> framesPlayed{0};  // worklet stores, anyone loads
   std::atomic<uint64_t> writes{0};        // the loop's writer bumps it
@@ -72,6 +76,7 @@ bool AudioDeviceOpenLoop(uint32_t sampleRate, const float* loop, uint32_t frameC
   if (Loop.open || !loop || frameCount == 0 || sampleRate > 0x7FFFFFFF) return false;
   Loop.frames = loop;
   Loop.frameCount = frameCount;
+  Loop.sampleRate = sampleRate;
   Loop.open = StartWorklet(sampleRate, loop, frameCount, &Loop.framesPlayed, &Loop.writes,
                            &Loop.playing) != 0;
   if (!Loop.open) std::fprintf(stderr, "No sound: this browser cannot play it\n");
@@ -79,7 +84,16 @@ bool AudioDeviceOpenLoop(uint32_t sampleRate, const float* loop, uint32_t frameC
 }
 
 void AudioDeviceResume() {
-  if (Loop.open) Loop.playing.store(1, std::memory_order_release);
+  if (!Loop.open) return;
+  Loop.resumedAt = PlatformClockCounter();
+  Loop.playing.store(1, std::memory_order_release);
+}
+
+bool WebAudioPosition(double* secondsPlayed, uint64_t* resumedAt) {
+  if (!Loop.open || Loop.playing.load(std::memory_order_acquire) == 0) return false;
+  *secondsPlayed = static_cast<double>(AudioDeviceFramesPlayed()) / Loop.sampleRate;
+  *resumedAt = Loop.resumedAt;
+  return true;
 }
 
 uint64_t AudioDeviceFramesPlayed() { return Loop.framesPlayed.load(std::memory_order_acquire); }

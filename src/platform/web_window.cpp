@@ -17,6 +17,7 @@
 // its length. The music still plays at its own rate.
 #include <emscripten.h>
 #include <emscripten/html5.h>
+#include <emscripten/threading.h>
 
 #include <GLES3/gl3.h>
 
@@ -25,6 +26,7 @@
 #include <string_view>
 
 #include "platform/platform.h"
+#include "platform/web_audio.h"
 
 namespace {
 
@@ -65,6 +67,7 @@ struct ClockRate {
   }
 };
 ClockRate clockRate;
+uint64_t lastMainReading = 0;  // the pass's own reading, as the loop took it
 constexpr double kSlowestSpeed = 1.0 / 16.0, kFastestSpeed = 64.0;
 
 // The page's settings (Module.nitrate), with these defaults where it gives
@@ -98,11 +101,15 @@ EM_JS(void, PageTakeCapture, (double time), {
   if (settings.onCapture) settings.onCapture(time, png);
 });
 
-// Counts the passes for the page's figures, then yields until the browser's
-// next frame.
-EM_ASYNC_JS(void, WaitForAnimationFrame, (), {
+// Counts the passes for the page's figures and tells it where the pass's
+// clock and the music stand (seconds since the sound was resumed; a negative
+// clock while none plays), then yields until the browser's next frame. A
+// hidden tab gets no frames: the show waits here while its clock and music
+// run on, and resumes where both are.
+EM_ASYNC_JS(void, WaitForAnimationFrame, (double clockSeconds, double soundSeconds), {
   const settings = Module["nitrate"] || {};
   settings.passes = (settings.passes || 0) + 1;
+  if (clockSeconds >= 0) settings.sync = {clock: clockSeconds, sound: soundSeconds};
   await new Promise(resolve => requestAnimationFrame(resolve));
 });
 
@@ -203,7 +210,12 @@ void PlatformSwapBuffers() {
     }
     capture.Advance();
   }
-  WaitForAnimationFrame();
+  double soundSeconds = 0.0;
+  uint64_t resumedAt = 0;
+  const bool sounding = WebAudioPosition(&soundSeconds, &resumedAt);
+  const double clockSeconds =
+      sounding ? static_cast<double>(lastMainReading - resumedAt) / kCountsPerSecond : -1.0;
+  WaitForAnimationFrame(clockSeconds, soundSeconds);
 }
 
 bool PlatformSwapWaitsForRetrace() { return true; }
@@ -218,7 +230,9 @@ void PlatformShowMessage(const char* caption, const char* text) {
 
 uint64_t PlatformClockCounter() {
   if (capture.enabled) return static_cast<uint64_t>(std::llround(capture.now * kCountsPerSecond));
-  return clockRate.Counter(emscripten_get_now());
+  const uint64_t reading = clockRate.Counter(emscripten_get_now());
+  if (emscripten_is_main_runtime_thread()) lastMainReading = reading;
+  return reading;
 }
 
 uint64_t PlatformClockFrequency() { return kCountsPerSecond; }

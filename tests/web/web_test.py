@@ -17,6 +17,8 @@ Checks, each a group of its own:
     those are the desktop decoder's (MUSIC_CHECKSUM) to within float rounding;
   - the end: with the clock sped up, the show ends by itself at 131 s of show
     time and the page offers to play again;
+  - a hidden tab: while another tab is in front the show's clock and music
+    run on, and back in front the show resumes in sync with the music;
   - damaged content: a served copy with one content file removed or damaged
     shows the file's message (caption: text, as the desktop's) in the page and
     on the console, ends with -1 and offers to play again;
@@ -269,6 +271,43 @@ def test_end_of_show(driver, url):
           "; ".join(errors + report["messages"]))
 
 
+HIDDEN_SECONDS = 4
+
+
+def test_hidden_tab(driver, url):
+    driver.get(url + "?size=320x240")
+    wait_for(driver, "return window.nitrateReport.loadedMs", 60)
+    driver.find_element("id", "play").click()
+    wait_for(driver, "return window.nitrateReport.firstFrameMs", 60)
+    driver.execute_script("window.visibilityChanges = [];"
+                          "document.addEventListener('visibilitychange',"
+                          " () => window.visibilityChanges.push(document.visibilityState));")
+    time.sleep(2)
+    before = driver.execute_script("return window.nitrateReport.syncNow()")
+    show = driver.current_window_handle
+    driver.switch_to.new_window("tab")
+    time.sleep(HIDDEN_SECONDS)
+    driver.close()
+    driver.switch_to.window(show)
+    time.sleep(1.5)
+    after = driver.execute_script("return window.nitrateReport.syncNow()")
+    changes = driver.execute_script("return window.visibilityChanges")
+    check(changes[:1] == ["hidden"] and changes[-1:] == ["visible"],
+          "another tab in front hides the show's tab, and closing it shows it again", str(changes))
+    if before and after:
+        moved = after["clock"] - before["clock"]
+        drift = (after["clock"] - after["sound"]) - (before["clock"] - before["sound"])
+        check(moved >= HIDDEN_SECONDS and abs(drift) < 0.1,
+              "back in front, the show resumes in sync with its music, which played on",
+              f"clock moved {moved:.2f} s, music {after['sound'] - before['sound']:.2f} s, "
+              f"drift {drift * 1000:+.0f} ms")
+    else:
+        check(False, "the page reports where the clock and the music stand", f"{before} {after}")
+    ActionChains(driver).send_keys(Keys.ESCAPE).perform()
+    ended = wait_for(driver, "return window.nitrateReport.exitCode !== null", 20)
+    check(ended, "Escape then ends the show")
+
+
 # (what is done to the served content, the file, the message the page shows)
 DAMAGES = [
     ("removed", "shaders/plasma.fs", "shaders/plasma.fs: Could not open"),
@@ -446,6 +485,7 @@ def main():
         test_pictures(driver, url, desktop_build, work, os.path.join(root, "content"))
         test_music(driver, url, checksum_tools, os.path.join(root, "content"), work)
         test_end_of_show(driver, url)
+        test_hidden_tab(driver, url)
         test_damaged_content(driver, web_build, root, work)
     finally:
         driver.quit()

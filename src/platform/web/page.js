@@ -151,6 +151,7 @@ async function start() {
   messages.textContent = "";
   canvas.focus();
   report.passesNow = () => nitrate.passes || 0;
+  report.syncNow = () => nitrate.sync || null;
   const began = performance.now();
   let code;
   try {
