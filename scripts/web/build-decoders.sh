@@ -9,7 +9,8 @@
 #
 # Installs headers and static libraries under PREFIX (include/, lib/). A
 # finished build leaves PREFIX/.built holding the versions; a second run with
-# the same versions does nothing.
+# the same versions does nothing. Exits with 77 when the sources cannot be
+# fetched (no archive, or not these versions), with 1 when a build fails.
 set -euo pipefail
 prefix=$(realpath -m "${1:?usage: build-decoders.sh PREFIX}")
 here=$(cd "$(dirname "$0")" && pwd)
@@ -52,7 +53,12 @@ Suites: bookworm-security
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SRC
-  $sudo apt-get update -qq
+  $sudo apt-get update -qq || cannot_fetch "the archive's Sources index"
+}
+
+cannot_fetch() {
+  echo "build-decoders: cannot fetch $1 from Debian's archive" >&2
+  exit 77
 }
 
 fetch() {  # package=version -> unpacked tree in $work/<package>
@@ -61,7 +67,8 @@ fetch() {  # package=version -> unpacked tree in $work/<package>
   mkdir -p "$work/dl-$package"
   # apt downloads as its own unprivileged user where that user may write.
   chmod 777 "$work/dl-$package" 2>/dev/null || true
-  (cd "$work/dl-$package" && apt-get source -qq --download-only "$spec" >/dev/null)
+  (cd "$work/dl-$package" && apt-get source -qq --download-only "$spec" >/dev/null) ||
+    cannot_fetch "the source package $spec"
   local dsc
   dsc=$(ls "$work/dl-$package"/*.dsc)
   # Unpacking checks every file's size and checksums against the .dsc. The
