@@ -106,6 +106,17 @@ def console_errors(driver):
     return [entry["message"] for entry in driver.get_log("browser") if entry["level"] == "SEVERE"]
 
 
+def offers_play_again(driver):
+    return wait_for(driver, "return !document.getElementById('end').hidden && "
+                            "!document.getElementById('again').disabled", 60)
+
+
+def escape(driver):
+    """Presses Escape; whether the show then ended."""
+    ActionChains(driver).send_keys(Keys.ESCAPE).perform()
+    return wait_for(driver, "return window.nitrateReport.exitCode !== null", 20)
+
+
 def psnr(a, b):
     difference = a.astype(numpy.float64) - b.astype(numpy.float64)
     mse = numpy.mean(difference ** 2)
@@ -180,14 +191,11 @@ def test_click_and_escape(driver, url):
     time.sleep(2)
     passes = driver.execute_script("return window.nitrateReport.passesNow()")
     check(passes > 10, "the show runs its passes", f"{passes} in its first seconds")
-    ActionChains(driver).send_keys(Keys.ESCAPE).perform()
-    ended = wait_for(driver, "return window.nitrateReport.exitCode !== null", 20)
+    ended = escape(driver)
     report = driver.execute_script("return window.nitrateReport")
     check(ended and report["exitCode"] == 0, "Escape ends the show with exit code 0",
           str(report["exitCode"]))
-    offered = wait_for(driver, "return !document.getElementById('end').hidden && "
-                               "!document.getElementById('again').disabled", 60)
-    check(offered, "the page then offers to play again")
+    check(offers_play_again(driver), "the page then offers to play again")
     errors = console_errors(driver)
     check(not errors and not report["messages"], "no console error from start to end",
           "; ".join(errors + report["messages"]))
@@ -237,8 +245,7 @@ def test_music(driver, url, checksum_tools, content, work):
     rate_used = driver.execute_script("return window.nitrateReport.audioRate")
     check(str(rate_used) == rate, "the audio context runs at the music's own rate",
           f"{rate_used} Hz")
-    ActionChains(driver).send_keys(Keys.ESCAPE).perform()
-    wait_for(driver, "return window.nitrateReport.exitCode !== null", 20)
+    escape(driver)
     errors = console_errors(driver)
     check(not errors, "no console error while the music plays", "; ".join(errors))
 
@@ -263,9 +270,7 @@ def test_end_of_show(driver, url):
     check(SHOW_SECONDS - 0.5 <= seconds <= SHOW_SECONDS + 6,
           f"it ends at {SHOW_SECONDS:.0f} s of show time (clock {SPEED} times as fast)",
           f"{seconds:.1f} s, {report['passes']} passes")
-    offered = wait_for(driver, "return !document.getElementById('end').hidden && "
-                               "!document.getElementById('again').disabled", 60)
-    check(offered, "after the end the page offers to play again")
+    check(offers_play_again(driver), "after the end the page offers to play again")
     errors = console_errors(driver)
     check(not errors and not report["messages"], "no console error through the whole show",
           "; ".join(errors + report["messages"]))
@@ -303,8 +308,7 @@ def test_hidden_tab(driver, url):
               f"drift {drift * 1000:+.0f} ms")
     else:
         check(False, "the page reports where the clock and the music stand", f"{before} {after}")
-    ActionChains(driver).send_keys(Keys.ESCAPE).perform()
-    ended = wait_for(driver, "return window.nitrateReport.exitCode !== null", 20)
+    ended = escape(driver)
     check(ended, "Escape then ends the show")
 
 
@@ -364,9 +368,7 @@ def test_damaged_content(driver, web_build, root, work):
             check(message in shown.splitlines(), f"{what}: the page shows '{message}'", shown.strip())
             console = [line for line in console_errors(driver) if message in line]
             check(console, f"{what}: the console says it too")
-            offered = wait_for(driver, "return !document.getElementById('end').hidden && "
-                                       "!document.getElementById('again').disabled", 60)
-            check(offered, f"{what}: the page then offers to play again")
+            check(offers_play_again(driver), f"{what}: the page then offers to play again")
         # Without the content package at all the page says so rather than
         # wait for it.
         folder = os.path.join(served, "nodata")
@@ -438,8 +440,7 @@ def test_window_sizes(url, desktop_build, content, work):
                   f"{what}: the viewer sees the picture between black bars",
                   "brightest pixel beside it %d, in it %d" % (shot[outside].max(initial=0),
                                                              inside.max()))
-            ActionChains(driver).send_keys(Keys.ESCAPE).perform()
-            ended = wait_for(driver, "return window.nitrateReport.exitCode !== null", 20)
+            ended = escape(driver)
             check(ended, f"{what}: Escape ends the show")
 
             # The picture drawn at that size, against the desktop's.
