@@ -4,7 +4,6 @@
 #include "app/startup.h"
 
 #include <cstdio>
-#include <new>
 
 #include "audio/music_stream.h"
 #include "common/messages.h"
@@ -58,19 +57,6 @@ bool CreateSceneTarget(SceneTargetRecord* target) {
     return false;
   }
   gl.glBindFramebuffer(GL_FRAMEBUFFER, 0);
-  return true;
-}
-
-// The metaballs' tables: allocated, then filled from ShowRand's next 96
-// draws. false after "Out of memory." has been shown.
-bool MakeBallTables(uint32_t* showRandState, float** ballMotionTable, float** ballPositions) {
-  *ballPositions = new (std::nothrow) float[32];
-  *ballMotionTable = new (std::nothrow) float[64];
-  if (!*ballPositions || !*ballMotionTable) {
-    ShowMessage(nullptr, kOutOfMemory);
-    return false;
-  }
-  FillBallTables(showRandState, *ballMotionTable, *ballPositions);
   return true;
 }
 }  // namespace
@@ -137,9 +123,7 @@ bool StartShow(const StartOptions& options, Show* show) {
   show->SceneTarget.width = kSceneWidth;
   show->SceneTarget.height = kSceneHeight;
   // ShowRand's draws 1 to 96; the director goes on from 97.
-  if (!MakeBallTables(&show->ShowRandState, &show->BallMotionTable, &show->BallPositions)) {
-    return false;
-  }
+  FillBallTables(&show->ShowRandState, show->BallMotionTable, show->BallPositions);
   if (!CreateSceneTarget(&show->SceneTarget)) return false;
   PlatformHideCursor();
   ResumeMusicStream();

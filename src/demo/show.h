@@ -30,9 +30,10 @@ struct Show {
   SceneTargetRecord SceneTarget{};
 
   // 16 balls: four motion values each (phase x, amplitude x, phase y,
-  // amplitude y), and the current centre of each. Allocated by start-up.
-  float* BallMotionTable = nullptr;  // 64 floats
-  float* BallPositions = nullptr;    // 32 floats, rewritten by the metaballs
+  // amplitude y), and the current centre of each. Held here, so that a copy
+  // of a Show shares no state with the original but the GL objects.
+  float BallMotionTable[64] = {};
+  float BallPositions[32] = {};  // filled by start-up, rewritten by the metaballs
 
   DirectorState Director{};
 };

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/main_loop.h"
+#include "common/show_random.h"
 #include "demo/director.h"
 #include "demo/projector.h"
 #include "platform/platform.h"
@@ -274,4 +275,53 @@ TEST(MainLoop, TheEndOfTheTimelineEndsTheShowOnePassLater) {
   // The request was taken: a later pass starts afresh.
   show = StartedShow;
   EXPECT_FALSE(RunShowPass(&show, 6.0, &exitCode));
+}
+
+// The random sequences are shared in a fixed order: start-up seeds ShowLcg
+// and makes ShowRand's draws 1 to 96 for the ball tables, and the director's
+// first film frame goes on from draw 97. Each pass draws from the Show it is
+// given and from nothing else, so two copies given the same passes agree,
+// and the show they were copied from is left as it was.
+TEST(Show, StartUpAndTheDirectorShareTheSequencesInOrder) {
+  EXPECT_EQ(StartedShow.ShowLcgState, kShowLcgSeed);
+  uint32_t rand = kShowRandStart;
+  float motion[64], positions[32];
+  FillBallTables(&rand, motion, positions);
+  EXPECT_EQ(StartedShow.ShowRandState, rand);
+  const uint32_t randAtStart = rand;
+  EXPECT_EQ(std::memcmp(StartedShow.BallMotionTable, motion, sizeof motion), 0);
+  EXPECT_EQ(std::memcmp(StartedShow.BallPositions, positions, sizeof positions), 0);
+  EXPECT_EQ(StartedShow.Director.FilmFrameIndex, 0);
+
+  Show first = StartedShow, second = StartedShow;
+  // The first pass begins no film frame: one ShowLcg draw, no ShowRand draw.
+  first.DemoTime = 0.01;
+  RenderShowPass(&first);
+  EXPECT_EQ(first.ShowLcgState, 3334503126u);
+  EXPECT_EQ(first.ShowRandState, rand);
+  // The first film frame: the scratch overlay of draw 97 (16118 mod 4 = 2).
+  first.DemoTime = 1.0 / 16.0;
+  RenderShowPass(&first);
+  EXPECT_EQ(first.Director.FilmFrameIndex, 1);
+  EXPECT_EQ(first.Director.frame.scratchImage, kImageFirstScratch + 2);
+  EXPECT_EQ(first.ShowLcgState, 3334503126u * 1878557649u);
+  ShowRandDraw(&rand), ShowRandDraw(&rand), ShowRandDraw(&rand);
+  EXPECT_EQ(first.ShowRandState, rand);
+
+  for (const double time : {0.01, 1.0 / 16.0, 40.0, 61.5, 81.0}) {
+    first.DemoTime = second.DemoTime = time;
+    if (time > 1.0) RenderShowPass(&first);
+    RenderShowPass(&second);
+  }
+  EXPECT_EQ(second.ShowLcgState, first.ShowLcgState);
+  EXPECT_EQ(second.ShowRandState, first.ShowRandState);
+  EXPECT_EQ(second.Director.FilmFrameIndex, first.Director.FilmFrameIndex);
+  EXPECT_EQ(std::memcmp(&second.Director.frame, &first.Director.frame, sizeof(FilmFrameState)), 0);
+  EXPECT_EQ(std::memcmp(second.BallPositions, first.BallPositions, sizeof positions), 0);
+  // The metaballs at 61.5 s moved the copies' balls, not the original's.
+  EXPECT_NE(std::memcmp(first.BallPositions, positions, sizeof positions), 0);
+  EXPECT_EQ(std::memcmp(StartedShow.BallPositions, positions, sizeof positions), 0);
+  EXPECT_EQ(StartedShow.ShowLcgState, kShowLcgSeed);
+  EXPECT_EQ(StartedShow.ShowRandState, randAtStart);
+  EXPECT_EQ(StartedShow.Director.FilmFrameIndex, 0);
 }
