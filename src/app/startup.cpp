@@ -39,8 +39,8 @@ bool CreateSceneTarget(SceneTargetRecord* target) {
   const GLenum formats[2] = {GL_RGBA, GL_DEPTH_COMPONENT};
   for (int i = 0; i < 2; ++i) {
     glBindTexture(GL_TEXTURE_2D, textures[i]);
-    glTexImage2D(GL_TEXTURE_2D, 0, internalFormats[i], target->width, target->height, 0,
-                 formats[i], GL_UNSIGNED_BYTE, nullptr);
+    glTexImage2D(GL_TEXTURE_2D, 0, internalFormats[i], target->width, target->height, 0, formats[i],
+                 GL_UNSIGNED_BYTE, nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);

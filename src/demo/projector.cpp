@@ -1,12 +1,11 @@
 // Projector pass: three texture units, ten uniforms, one quad.
 #include "demo/projector.h"
 
-
 void ProjectorPass(const ProjectorInputs& in, const FilmFrameState& state, double brightness) {
   // Pictures not up yet go up here, before the first bind.
   const GLuint gate = ImageTexture(&in.textures, kImageFrame);
-  const GLuint scene = state.sceneImage == kNoImage ? in.sceneTexture
-                                                    : ImageTexture(&in.textures, state.sceneImage);
+  const GLuint scene =
+      state.sceneImage == kNoImage ? in.sceneTexture : ImageTexture(&in.textures, state.sceneImage);
   const GLuint scratch =
       state.scratchImage == kNoImage ? 0 : ImageTexture(&in.textures, state.scratchImage);
   gl.glActiveTexture(GL_TEXTURE0);
@@ -26,9 +25,12 @@ void ProjectorPass(const ProjectorInputs& in, const FilmFrameState& state, doubl
   gl.glUniform2f(UniformLocation(in.programs, {p, "ts"}), PictureHalfWidth(in.AspectRatio), 0.5f);
   gl.glUniform2f(UniformLocation(in.programs, {p, "tb"}), 0.5f, 0.5f);
   gl.glUniform2f(UniformLocation(in.programs, {p, "qs"}), state.sceneScale[0], state.sceneScale[1]);
-  gl.glUniform2f(UniformLocation(in.programs, {p, "qb"}), state.sceneOffset[0], state.sceneOffset[1]);
-  gl.glUniform2f(UniformLocation(in.programs, {p, "us"}), state.scratchScale[0], state.scratchScale[1]);
-  gl.glUniform2f(UniformLocation(in.programs, {p, "ub"}), state.scratchOffset[0], state.scratchOffset[1]);
+  gl.glUniform2f(UniformLocation(in.programs, {p, "qb"}), state.sceneOffset[0],
+                 state.sceneOffset[1]);
+  gl.glUniform2f(UniformLocation(in.programs, {p, "us"}), state.scratchScale[0],
+                 state.scratchScale[1]);
+  gl.glUniform2f(UniformLocation(in.programs, {p, "ub"}), state.scratchOffset[0],
+                 state.scratchOffset[1]);
   gl.glUniform1f(UniformLocation(in.programs, {p, "r"}), static_cast<float>(brightness));
   DrawFullscreenQuad(in.FullscreenQuad);
 }

@@ -18,7 +18,8 @@ void BindTunnel(const EffectInputs& in, int image) {
 void StarTunnelEffect(const EffectInputs& in) {
   // v is left as it is: the star tunnel runs before any brick tunnel sways.
   BindTunnel(in, kImageStars);
-  gl.glUniform1f(UniformLocation(in.programs, {kProgramTunnel, "t"}), static_cast<float>(in.DemoTime));
+  gl.glUniform1f(UniformLocation(in.programs, {kProgramTunnel, "t"}),
+                 static_cast<float>(in.DemoTime));
   gl.glUniform1f(UniformLocation(in.programs, {kProgramTunnel, "u"}), 0.0f);
   DrawFullscreenQuad(in.FullscreenQuad);
 }

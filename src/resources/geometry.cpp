@@ -59,10 +59,9 @@ MeshLoad LoadMesh(MeshBufferRecord* mesh) {
   gl.glGenBuffers(1, &mesh->buffer);
   gl.glBindBuffer(GL_ARRAY_BUFFER, mesh->buffer);
   const GLsizeiptr floatsPerTriangle = mesh->PositionOnly ? 9 : 18;
-  gl.glBufferData(
-      GL_ARRAY_BUFFER,
-      floatsPerTriangle * static_cast<GLsizeiptr>(sizeof(float)) * mesh->triangleCount,
-      triangles.data, GL_STATIC_DRAW);
+  gl.glBufferData(GL_ARRAY_BUFFER,
+                  floatsPerTriangle * static_cast<GLsizeiptr>(sizeof(float)) * mesh->triangleCount,
+                  triangles.data, GL_STATIC_DRAW);
   if (mesh->PositionOnly) {
     gl.glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
     gl.glEnableVertexAttribArray(0);

@@ -146,6 +146,6 @@ inline GLint UniformLocation(const ProgramTables& programs, ListedUniform unifor
 bool LoadShaders(ProgramTables* programs);
 
 // The build steps, exposed for tests.
-bool BuildPrograms(GLuint programTable[kProgramCount]);  // LoadShaders without the lookups
+bool BuildPrograms(GLuint programTable[kProgramCount]);   // LoadShaders without the lookups
 GLuint CompileShaderFile(const char* path, GLenum type);  // 0 after a shown failure
 bool LinkShaderProgram(GLuint program);                   // false after a shown failure
