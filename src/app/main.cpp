@@ -3,8 +3,12 @@
 // when the show ends or Escape is pressed, -1 when start-up fails.
 #include "app/main_loop.h"
 #include "app/startup.h"
+#include "demo/show.h"
 
 int main() {
-  if (!StartShow(StartOptions{})) return -1;
-  return MainLoop();
+  // The show's one state: start-up fills it, the loop runs on it, and it
+  // lives until the process ends.
+  Show show;
+  if (!StartShow(StartOptions{}, &show)) return -1;
+  return MainLoop(&show);
 }

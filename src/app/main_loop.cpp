@@ -15,7 +15,6 @@
 
 #include "common/gl_entry_points.h"
 #include "common/messages.h"
-#include "common/show_state.h"
 #include "common/startup_trace.h"
 #include "demo/director.h"
 #include "platform/platform.h"
@@ -96,8 +95,8 @@ struct QuitRequest {
 QuitRequest pendingQuit;
 }  // namespace
 
-bool RunShowPass(double demoTime, int* exitCode, void (*beforePresent)()) {
-  DemoTime = demoTime;  // read before the pump: events never move this pass's time
+bool RunShowPass(Show* show, double demoTime, int* exitCode, void (*beforePresent)(const Show&)) {
+  show->DemoTime = demoTime;  // read before the pump: events never move this pass's time
   bool quit = PlatformPumpEvents(exitCode);  // closing the window
   if (pendingQuit.pending) {
     quit = true;
@@ -105,14 +104,14 @@ bool RunShowPass(double demoTime, int* exitCode, void (*beforePresent)()) {
     pendingQuit = QuitRequest{};
   }
   const bool escape = !quit && PlatformEscapePressed();
-  const bool timelineEnded = RenderShowPass();
+  const bool timelineEnded = RenderShowPass(show);
   if (!quit && (escape || timelineEnded)) pendingQuit.Ask(0);
-  if (beforePresent) beforePresent();
+  if (beforePresent) beforePresent(*show);
   PlatformSwapBuffers();
   return quit;
 }
 
-int MainLoop() {
+int MainLoop(Show* show) {
   LoopStats stats;
   stats.enabled = std::getenv("NITRATE_STATS") != nullptr;
   const uint64_t frequency = PlatformClockFrequency();
@@ -125,13 +124,13 @@ int MainLoop() {
     pacer.passStart = PlatformClockCounter();
     const uint64_t elapsed = pacer.passStart - start;
     const double demoTime = static_cast<double>(elapsed) / static_cast<double>(frequency);
-    const bool quit = RunShowPass(demoTime, &exitCode);
+    const bool quit = RunShowPass(show, demoTime, &exitCode);
     pacer.AfterSwap();
     stats.AfterPass(demoTime);
     if (quit) break;
     // The pictures not needed yet go up one a pass behind the first frame.
     TextureFailure failure{};
-    if (!ContinueTextureLoading(&failure)) {
+    if (!ContinueTextureLoading(&show->textures, &failure)) {
       // An image whose header was sound but whose body the decoder refused,
       // met by this step or by the pass's drawing.
       PlatformHideWindow();

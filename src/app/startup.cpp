@@ -4,12 +4,10 @@
 #include "app/startup.h"
 
 #include <cstdio>
-#include <new>
 
 #include "audio/music_stream.h"
 #include "common/messages.h"
 #include "common/show_random.h"
-#include "common/show_state.h"
 #include "common/startup_trace.h"
 #include "platform/platform.h"
 #include "resources/geometry.h"
@@ -32,27 +30,27 @@ bool ContextIsRecentEnough() {
   return false;
 }
 
-bool CreateSceneTarget() {
-  glGenTextures(1, &SceneTarget.colourTexture);
-  glGenTextures(1, &SceneTarget.depthTexture);
-  gl.glGenFramebuffers(1, &SceneTarget.framebuffer);
-  const GLuint textures[2] = {SceneTarget.colourTexture, SceneTarget.depthTexture};
+bool CreateSceneTarget(SceneTargetRecord* target) {
+  glGenTextures(1, &target->colourTexture);
+  glGenTextures(1, &target->depthTexture);
+  gl.glGenFramebuffers(1, &target->framebuffer);
+  const GLuint textures[2] = {target->colourTexture, target->depthTexture};
   const GLint internalFormats[2] = {GL_RGBA8, GL_DEPTH_COMPONENT};
   const GLenum formats[2] = {GL_RGBA, GL_DEPTH_COMPONENT};
   for (int i = 0; i < 2; ++i) {
     glBindTexture(GL_TEXTURE_2D, textures[i]);
-    glTexImage2D(GL_TEXTURE_2D, 0, internalFormats[i], SceneTarget.width, SceneTarget.height, 0,
-                 formats[i], GL_UNSIGNED_BYTE, nullptr);
+    glTexImage2D(GL_TEXTURE_2D, 0, internalFormats[i], target->width, target->height, 0, formats[i],
+                 GL_UNSIGNED_BYTE, nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   }
-  gl.glBindFramebuffer(GL_FRAMEBUFFER, SceneTarget.framebuffer);
+  gl.glBindFramebuffer(GL_FRAMEBUFFER, target->framebuffer);
   gl.glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D,
-                            SceneTarget.colourTexture, 0);
+                            target->colourTexture, 0);
   gl.glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D,
-                            SceneTarget.depthTexture, 0);
+                            target->depthTexture, 0);
   const bool complete = gl.glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
   if (!complete) {
     ShowMessage(nullptr, kFramebufferError);
@@ -63,7 +61,7 @@ bool CreateSceneTarget() {
 }
 }  // namespace
 
-bool CreateWindowAndContext(const StartOptions& options) {
+bool CreateWindowAndContext(const StartOptions& options, ShowScreen* screen) {
   if (options.instanceGuard && !PlatformAcquireInstanceGuard(options.instanceGuard)) return false;
   // The images are read, judged and decoded on worker threads while the
   // window, the context and the shaders are made; a refused second copy
@@ -72,74 +70,71 @@ bool CreateWindowAndContext(const StartOptions& options) {
   if (!PlatformInitVideo()) return false;
   MarkStartupStep("guard-and-video");
   if (options.outputWidth > 0 && options.outputHeight > 0) {
-    ScreenWidth = options.outputWidth;
-    ScreenHeight = options.outputHeight;
+    screen->ScreenWidth = options.outputWidth;
+    screen->ScreenHeight = options.outputHeight;
   } else {
-    PlatformScreenSize(&ScreenWidth, &ScreenHeight);
+    PlatformScreenSize(&screen->ScreenWidth, &screen->ScreenHeight);
   }
-  if (!PlatformCreateWindow(ScreenWidth, ScreenHeight)) return false;
+  if (!PlatformCreateWindow(screen->ScreenWidth, screen->ScreenHeight)) return false;
   MarkStartupStep("context");
   const GlLookup lookup = options.glLookup ? options.glLookup : PlatformGlProcAddress;
   if (!FetchGlEntryPoints(&gl, lookup, kPlatformSwapIntervalName)) return false;
   if (!ContextIsRecentEnough()) return false;
-  AspectRatio = static_cast<double>(ScreenWidth) / static_cast<double>(ScreenHeight);
+  screen->AspectRatio =
+      static_cast<double>(screen->ScreenWidth) / static_cast<double>(screen->ScreenHeight);
   gl.swapInterval(1);  // swaps wait for the retrace where the driver allows it
   return true;
 }
 
-void SwitchToFullscreen() {
-  WindowWidth = ScreenWidth;
-  WindowHeight = ScreenHeight;
-  PlatformShowFullscreen(WindowWidth, WindowHeight);
-  AspectRatio = static_cast<double>(WindowWidth) / static_cast<double>(WindowHeight);
-  glViewport(0, 0, WindowWidth, WindowHeight);
+void SwitchToFullscreen(ShowScreen* screen) {
+  screen->WindowWidth = screen->ScreenWidth;
+  screen->WindowHeight = screen->ScreenHeight;
+  PlatformShowFullscreen(screen->WindowWidth, screen->WindowHeight);
+  screen->AspectRatio =
+      static_cast<double>(screen->WindowWidth) / static_cast<double>(screen->WindowHeight);
+  glViewport(0, 0, screen->WindowWidth, screen->WindowHeight);
 }
 
-bool StartShow(const StartOptions& options) {
+bool StartShow(const StartOptions& options, Show* show) {
   PlatformPrepareAllocator();
   MarkStartupStep("begin");
-  if (!CreateWindowAndContext(options)) {
+  if (!CreateWindowAndContext(options, &show->screen)) {
     ShowMessage(nullptr, kBadKindOfError);
     return false;
   }
-  ShowLcgState = kShowLcgSeed;
-  if (!LoadShaders()) return false;
+  show->ShowLcgState = kShowLcgSeed;
+  if (!LoadShaders(&show->programs)) return false;
   MarkStartupStep("shaders");
-  if (!LoadTextures()) return false;
+  if (!LoadTextures(&show->textures)) return false;
   MarkStartupStep("textures");
-  CreateFullscreenQuad();
+  CreateFullscreenQuad(&show->FullscreenQuad);
   if (!OpenMusicStream()) {
     ShowMessage(nullptr, kSoundError);
     return false;
   }
   // A malformed mesh leaves the cube scenes empty but the show plays; a
   // missing one has been shown and ends the start-up like any other file.
-  const MeshLoad mesh = LoadMesh();
+  const MeshLoad mesh = LoadMesh(&show->MeshBuffer);
   if (mesh == MeshLoad::kMissing || mesh == MeshLoad::kOutOfMemory) return false;
   MarkStartupStep("music-and-mesh");
-  SwitchToFullscreen();
+  SwitchToFullscreen(&show->screen);
   MarkStartupStep("fullscreen");
 
-  SceneTarget.width = kSceneWidth;
-  SceneTarget.height = kSceneHeight;
-  BallPositions = new (std::nothrow) float[32];
-  BallMotionTable = new (std::nothrow) float[64];
-  if (!BallPositions || !BallMotionTable) {
-    ShowMessage(nullptr, kOutOfMemory);
-    return false;
-  }
-  FillBallTables(&ShowRandState, BallMotionTable, BallPositions);
-  if (!CreateSceneTarget()) return false;
+  show->SceneTarget.width = kSceneWidth;
+  show->SceneTarget.height = kSceneHeight;
+  // ShowRand's draws 1 to 96; the director goes on from 97.
+  FillBallTables(&show->ShowRandState, show->BallMotionTable, show->BallPositions);
+  if (!CreateSceneTarget(&show->SceneTarget)) return false;
   PlatformHideCursor();
   ResumeMusicStream();
   MarkStartupStep("scene-target");
   return true;
 }
 
-bool StartShowWithEveryPicture(const StartOptions& options) {
-  if (!StartShow(options)) return false;
+bool StartShowWithEveryPicture(const StartOptions& options, Show* show) {
+  if (!StartShow(options, show)) return false;
   TextureFailure failure{};
-  if (!FinishTextureLoading(&failure)) {
+  if (!FinishTextureLoading(&show->textures, &failure)) {
     std::fprintf(stderr, "%s: %s\n", failure.path, failure.text);
     return false;
   }

@@ -4,6 +4,8 @@
 #include <cstdint>
 
 #include "common/gl_entry_points.h"
+#include "common/show_state.h"
+#include "demo/show.h"
 
 struct StartOptions {
   // 0 x 0: the primary display's size. Otherwise the output size to use
@@ -17,18 +19,20 @@ struct StartOptions {
 };
 
 // Guard, window, context and GL entry points; the window stays hidden.
-// false on failure (a missing entry point has shown its own two boxes).
-bool CreateWindowAndContext(const StartOptions& options);
+// Sets screen's ScreenWidth, ScreenHeight and AspectRatio. false on failure
+// (a missing entry point has shown its own two boxes).
+bool CreateWindowAndContext(const StartOptions& options, ShowScreen* screen);
 
-// Shows the window over the whole output and sets the window size, the
-// aspect ratio and the viewport.
-void SwitchToFullscreen();
+// Shows the window over the whole output and sets screen's WindowWidth,
+// WindowHeight and AspectRatio, and the viewport.
+void SwitchToFullscreen(ShowScreen* screen);
 
-// The whole start-up up to the main loop: true when the show can run.
-bool StartShow(const StartOptions& options);
+// The whole start-up up to the main loop, into a default-made *show: true
+// when the show can run. One per process (the pictures are decoded once).
+bool StartShow(const StartOptions& options, Show* show);
 
 // StartShow, then every picture uploaded at once, so that what is drawn
 // never depends on how fast the uploads went (the capture tool). A picture
 // that fails to decode is written to stderr as "path: reason" (no box:
 // nobody is watching); false on any failure.
-bool StartShowWithEveryPicture(const StartOptions& options);
+bool StartShowWithEveryPicture(const StartOptions& options, Show* show);

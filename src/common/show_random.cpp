@@ -1,9 +1,6 @@
 // The show's random generators and the start-up tables drawn from them.
 #include "common/show_random.h"
 
-uint32_t ShowRandState = kShowRandStart;
-uint32_t ShowLcgState = 0;
-
 int32_t ShowRandDraw(uint32_t* state) {
   *state = *state * 214013u + 2531011u;
   return static_cast<int32_t>((*state >> 16) & 0x7FFFu);

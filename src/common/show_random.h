@@ -1,5 +1,7 @@
 // The show's two random generators. Both are our own so that the sequences
-// never depend on the host's C library. Main thread only.
+// never depend on the host's C library. Each draw takes its generator's state
+// by pointer: the show's states live in its Show value (demo/show.h), and
+// start-up and the director share ShowRand's one sequence in a fixed order.
 #pragma once
 #include <cstdint>
 
@@ -16,10 +18,6 @@ struct LcgDraw {
   double s;  // m / 2^22 - 1, in [-1, 1)
 };
 LcgDraw ShowLcgDraw(uint32_t* state);
-
-// Program-wide generator states.
-extern uint32_t ShowRandState;  // starts at kShowRandStart
-extern uint32_t ShowLcgState;   // set to kShowLcgSeed by start-up
 
 // The start-up tables: BallMotionTable (64 values in [-1, 1]) from the next
 // 64 ShowRand draws, then BallPositions (16 x, y pairs) from the next 32.

@@ -1,18 +1,17 @@
-// Program-wide state of the shell: the show clock, the screen and window
-// sizes, the off-screen scene target and the ball tables. Written during
-// start-up and by the main loop; read by the director and the effects.
-// Main thread only.
+// The shell's records: the output's sizes and the off-screen scene target.
+// Plain data held by the show's one Show value (demo/show.h): start-up fills
+// them, the director and the projector read them. Main thread only.
 #pragma once
 #include <cstdint>
 
 #include "common/gl_entry_points.h"
 
-// Seconds since the main loop's start reading; constant within a pass.
-extern double DemoTime;
-
-extern int32_t ScreenWidth, ScreenHeight;  // primary display, pixels
-extern int32_t WindowWidth, WindowHeight;  // set by the fullscreen switch
-extern double AspectRatio;                 // output width / height
+// The display's size, then the window's once the fullscreen switch shows it.
+struct ShowScreen {
+  int32_t ScreenWidth = 0, ScreenHeight = 0;  // primary display (or the chosen output), pixels
+  int32_t WindowWidth = 0, WindowHeight = 0;  // set by the fullscreen switch
+  double AspectRatio = 1.0;                   // output width / height
+};
 
 // Scenes are drawn at 160 x 120 whatever the screen size and enlarged by the
 // projector pass.
@@ -23,11 +22,5 @@ struct SceneTargetRecord {
   int32_t width;
   int32_t height;
 };
-extern SceneTargetRecord SceneTarget;
 inline constexpr int32_t kSceneWidth = 160;
 inline constexpr int32_t kSceneHeight = 120;
-
-// 16 balls: four motion values each (phase x, amplitude x, phase y,
-// amplitude y), and the current centre of each. Allocated at start-up.
-extern float* BallMotionTable;  // 64 floats
-extern float* BallPositions;    // 32 floats

@@ -4,5 +4,16 @@
 // brightness. Main thread, window framebuffer bound, window viewport set.
 #pragma once
 #include "demo/film_frame.h"
+#include "resources/geometry.h"
+#include "resources/shader_library.h"
+#include "resources/texture_set.h"
 
-void ProjectorPass(const FilmFrameState& state, double brightness);
+struct ProjectorInputs {
+  const ProgramTables& programs;
+  TextureSet& textures;  // ImageTexture uploads a picture on its first use
+  const FullscreenQuadRecord& FullscreenQuad;
+  GLuint sceneTexture;  // the scene target's colour, projected when no card is
+  double AspectRatio;   // the window's width / height
+};
+
+void ProjectorPass(const ProjectorInputs& in, const FilmFrameState& state, double brightness);

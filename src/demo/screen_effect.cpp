@@ -6,14 +6,14 @@
 #include "resources/shader_library.h"
 #include "resources/texture_set.h"
 
-void ScreenEffect(double progress) {
+void ScreenEffect(const EffectInputs& in, double progress) {
   const ScreenZoomUniforms zoom = ScreenZoomAt(progress);
   gl.glActiveTexture(GL_TEXTURE4);
-  glBindTexture(GL_TEXTURE_2D, ImageTexture(kImageMandelbrot));
+  glBindTexture(GL_TEXTURE_2D, ImageTexture(&in.textures, kImageMandelbrot));
   constexpr ProgramIndex p = kProgramScreen;
-  gl.glUseProgram(ProgramTable[p]);
-  gl.glUniform2f(UniformLocation({p, "ts"}), zoom.scale, zoom.scale);
-  gl.glUniform2f(UniformLocation({p, "tb"}), 0.5f, zoom.centreY);
-  gl.glUniform1i(UniformLocation({p, "T"}), 4);
-  DrawFullscreenQuad();
+  gl.glUseProgram(in.programs.ProgramTable[p]);
+  gl.glUniform2f(UniformLocation(in.programs, {p, "ts"}), zoom.scale, zoom.scale);
+  gl.glUniform2f(UniformLocation(in.programs, {p, "tb"}), 0.5f, zoom.centreY);
+  gl.glUniform1i(UniformLocation(in.programs, {p, "T"}), 4);
+  DrawFullscreenQuad(in.FullscreenQuad);
 }

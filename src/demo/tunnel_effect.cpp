@@ -1,6 +1,5 @@
 // Star tunnel and brick tunnel: program tunnel over the fullscreen quad, the
 // image on texture unit 2. The tunnel's c is never set and stays zero.
-#include "common/show_state.h"
 #include "demo/effects.h"
 #include "demo/scene_maths.h"
 #include "resources/geometry.h"
@@ -8,27 +7,28 @@
 #include "resources/texture_set.h"
 
 namespace {
-void BindTunnel(int image) {
+void BindTunnel(const EffectInputs& in, int image) {
   gl.glActiveTexture(GL_TEXTURE2);
-  glBindTexture(GL_TEXTURE_2D, ImageTexture(image));
-  gl.glUseProgram(ProgramTable[kProgramTunnel]);
-  gl.glUniform1i(UniformLocation({kProgramTunnel, "T"}), 2);
+  glBindTexture(GL_TEXTURE_2D, ImageTexture(&in.textures, image));
+  gl.glUseProgram(in.programs.ProgramTable[kProgramTunnel]);
+  gl.glUniform1i(UniformLocation(in.programs, {kProgramTunnel, "T"}), 2);
 }
 }  // namespace
 
-void StarTunnelEffect() {
+void StarTunnelEffect(const EffectInputs& in) {
   // v is left as it is: the star tunnel runs before any brick tunnel sways.
-  BindTunnel(kImageStars);
-  gl.glUniform1f(UniformLocation({kProgramTunnel, "t"}), static_cast<float>(DemoTime));
-  gl.glUniform1f(UniformLocation({kProgramTunnel, "u"}), 0.0f);
-  DrawFullscreenQuad();
+  BindTunnel(in, kImageStars);
+  gl.glUniform1f(UniformLocation(in.programs, {kProgramTunnel, "t"}),
+                 static_cast<float>(in.DemoTime));
+  gl.glUniform1f(UniformLocation(in.programs, {kProgramTunnel, "u"}), 0.0f);
+  DrawFullscreenQuad(in.FullscreenQuad);
 }
 
-void BrickTunnelEffect(float tRate, float vRate) {
-  const TunnelUniforms values = BrickTunnelUniforms(tRate, vRate, DemoTime);
-  BindTunnel(kImageBrick);
-  gl.glUniform1f(UniformLocation({kProgramTunnel, "t"}), values.t);
-  gl.glUniform1f(UniformLocation({kProgramTunnel, "u"}), values.u);
-  gl.glUniform1f(UniformLocation({kProgramTunnel, "v"}), values.v);
-  DrawFullscreenQuad();
+void BrickTunnelEffect(const EffectInputs& in, float tRate, float vRate) {
+  const TunnelUniforms values = BrickTunnelUniforms(tRate, vRate, in.DemoTime);
+  BindTunnel(in, kImageBrick);
+  gl.glUniform1f(UniformLocation(in.programs, {kProgramTunnel, "t"}), values.t);
+  gl.glUniform1f(UniformLocation(in.programs, {kProgramTunnel, "u"}), values.u);
+  gl.glUniform1f(UniformLocation(in.programs, {kProgramTunnel, "v"}), values.v);
+  DrawFullscreenQuad(in.FullscreenQuad);
 }

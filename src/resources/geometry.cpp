@@ -6,28 +6,25 @@
 #include "common/messages.h"
 #include "resources/obj_reader.h"
 
-FullscreenQuadRecord FullscreenQuad{};
-MeshBufferRecord MeshBuffer{};
-
-void CreateFullscreenQuad() {
+void CreateFullscreenQuad(FullscreenQuadRecord* quad) {
   static const float corners[8] = {-1, 1, -1, -1, 1, 1, 1, -1};
-  gl.glGenBuffers(1, &FullscreenQuad.buffer);
-  gl.glGenVertexArrays(1, &FullscreenQuad.vertexArray);
-  gl.glBindBuffer(GL_ARRAY_BUFFER, FullscreenQuad.buffer);
+  gl.glGenBuffers(1, &quad->buffer);
+  gl.glGenVertexArrays(1, &quad->vertexArray);
+  gl.glBindBuffer(GL_ARRAY_BUFFER, quad->buffer);
   gl.glBufferData(GL_ARRAY_BUFFER, sizeof corners, corners, GL_STATIC_DRAW);
-  gl.glBindVertexArray(FullscreenQuad.vertexArray);
+  gl.glBindVertexArray(quad->vertexArray);
   gl.glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
   gl.glEnableVertexAttribArray(0);
 }
 
-void DrawFullscreenQuad() {
-  gl.glBindVertexArray(FullscreenQuad.vertexArray);
+void DrawFullscreenQuad(const FullscreenQuadRecord& quad) {
+  gl.glBindVertexArray(quad.vertexArray);
   glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
 }
 
-MeshLoad LoadMesh() {
-  MeshBuffer.triangleCount = 0;
-  MeshBuffer.PositionOnly = 0;
+MeshLoad LoadMesh(MeshBufferRecord* mesh) {
+  mesh->triangleCount = 0;
+  mesh->PositionOnly = 0;
   FILE* file = std::fopen(kMeshPath, "r");
   if (!file) {
     ShowMessage(kMeshPath, kCouldNotOpen);
@@ -37,8 +34,8 @@ MeshLoad LoadMesh() {
   int32_t stoppedAt = 0;
   const ObjResult result = ReadObj(file, &triangles, &stoppedAt);
   std::fclose(file);
-  MeshBuffer.triangleCount = triangles.triangleCount;
-  MeshBuffer.PositionOnly = triangles.positionOnly;
+  mesh->triangleCount = triangles.triangleCount;
+  mesh->PositionOnly = triangles.positionOnly;
   if (result == ObjResult::kOutOfMemory) {
     ShowMessage(kMeshPath, kOutOfMemory);
     return MeshLoad::kOutOfMemory;
@@ -53,20 +50,19 @@ MeshLoad LoadMesh() {
 
   // A file with no faces at all (empty, or not an OBJ file) reads as a
   // complete mesh of nothing: the same empty stage, which stderr explains.
-  if (MeshBuffer.triangleCount == 0) {
+  if (mesh->triangleCount == 0) {
     std::fprintf(stderr, "%s: no triangles; the cube scenes stay empty\n", kMeshPath);
   }
 
-  gl.glGenVertexArrays(1, &MeshBuffer.vertexArray);
-  gl.glBindVertexArray(MeshBuffer.vertexArray);
-  gl.glGenBuffers(1, &MeshBuffer.buffer);
-  gl.glBindBuffer(GL_ARRAY_BUFFER, MeshBuffer.buffer);
-  const GLsizeiptr floatsPerTriangle = MeshBuffer.PositionOnly ? 9 : 18;
-  gl.glBufferData(
-      GL_ARRAY_BUFFER,
-      floatsPerTriangle * static_cast<GLsizeiptr>(sizeof(float)) * MeshBuffer.triangleCount,
-      triangles.data, GL_STATIC_DRAW);
-  if (MeshBuffer.PositionOnly) {
+  gl.glGenVertexArrays(1, &mesh->vertexArray);
+  gl.glBindVertexArray(mesh->vertexArray);
+  gl.glGenBuffers(1, &mesh->buffer);
+  gl.glBindBuffer(GL_ARRAY_BUFFER, mesh->buffer);
+  const GLsizeiptr floatsPerTriangle = mesh->PositionOnly ? 9 : 18;
+  gl.glBufferData(GL_ARRAY_BUFFER,
+                  floatsPerTriangle * static_cast<GLsizeiptr>(sizeof(float)) * mesh->triangleCount,
+                  triangles.data, GL_STATIC_DRAW);
+  if (mesh->PositionOnly) {
     gl.glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
     gl.glEnableVertexAttribArray(0);
   } else {

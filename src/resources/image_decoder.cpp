@@ -172,6 +172,18 @@ void CmykRowToRgb(uint8_t* row, uint32_t width) {
 // pixels (the entropy-coded coefficients, where damage shows), or all of it.
 enum class JpegDepth { kHeader, kData, kPixels };
 
+// What the library is to deliver for the file's components: grey, RGB, or
+// CMYK for the caller to turn into RGB. false, with the reason set, for any
+// other count.
+bool ChooseJpegColourSpace(jpeg_decompress_struct* info) {
+  switch (info->num_components) {
+    case 1: info->out_color_space = JCS_GRAYSCALE; return true;
+    case 3: info->out_color_space = JCS_RGB; return true;
+    case 4: info->out_color_space = JCS_CMYK; return true;  // YCCK becomes CMYK in the library
+    default: SetReason("JPEG with %d components", info->num_components); return false;
+  }
+}
+
 bool DecodeJpeg(const uint8_t* bytes, size_t length, JpegDepth depth, Decoded* out) {
   jpeg_decompress_struct info{};
   JpegErrors errors;
@@ -191,22 +203,11 @@ bool DecodeJpeg(const uint8_t* bytes, size_t length, JpegDepth depth, Decoded* o
   info.progress = &progress;
   jpeg_mem_src(&info, bytes, static_cast<unsigned long>(length));
   jpeg_read_header(&info, TRUE);
-  if (!SizeAcceptable(info.image_width, info.image_height)) {
+  if (!SizeAcceptable(info.image_width, info.image_height) || !ChooseJpegColourSpace(&info)) {
     jpeg_destroy_decompress(&info);
     return false;
   }
   const bool cmyk = info.num_components == 4;
-  if (info.num_components == 1) {
-    info.out_color_space = JCS_GRAYSCALE;
-  } else if (cmyk) {
-    info.out_color_space = JCS_CMYK;  // YCCK becomes CMYK in the library
-  } else if (info.num_components == 3) {
-    info.out_color_space = JCS_RGB;
-  } else {
-    SetReason("JPEG with %d components", info.num_components);
-    jpeg_destroy_decompress(&info);
-    return false;
-  }
   const int components = info.num_components == 1 ? 1 : 3;
   const uint32_t width = info.image_width, height = info.image_height;
   if (depth == JpegDepth::kData) {

@@ -44,6 +44,77 @@ struct FloatRecords {
 };
 
 ObjResult Refusal(bool full) { return full ? ObjResult::kTooLarge : ObjResult::kOutOfMemory; }
+
+// What one read fills: the vertex lines' arrays and the triangles of either
+// face form.
+struct ObjArrays {
+  FloatRecords positions{3, kMaxObjCorners}, normals{3, kMaxObjCorners};
+  FloatRecords withNormals{18, kMaxObjTriangles}, positionOnly{9, kMaxObjTriangles};
+};
+
+ObjResult AppendVector(FloatRecords* records, float x, float y, float z) {
+  bool full = false;
+  float* v = records->Append(&full);
+  if (!v) return Refusal(full);
+  v[0] = x, v[1] = y, v[2] = z;
+  return ObjResult::kComplete;
+}
+
+// A face of three position//normal corners (one-based references).
+ObjResult AppendFaceWithNormals(ObjArrays* arrays, const uint32_t corners[3][2]) {
+  if (arrays->positionOnly.count > 0) return ObjResult::kMixedForms;
+  for (int k = 0; k < 3; ++k) {
+    if (!arrays->positions.Holds(corners[k][0]) || !arrays->normals.Holds(corners[k][1])) {
+      return ObjResult::kMalformed;
+    }
+  }
+  bool full = false;
+  float* t = arrays->withNormals.Append(&full);
+  if (!t) return Refusal(full);
+  for (int k = 0; k < 3; ++k) {
+    std::memcpy(t + 6 * k, arrays->positions.At(corners[k][0]), 3 * sizeof(float));
+    std::memcpy(t + 6 * k + 3, arrays->normals.At(corners[k][1]), 3 * sizeof(float));
+  }
+  return ObjResult::kComplete;
+}
+
+// A face of three position// corners (one-based references).
+ObjResult AppendPositionOnlyFace(ObjArrays* arrays, const uint32_t corners[3]) {
+  if (arrays->withNormals.count > 0) return ObjResult::kMixedForms;
+  for (int k = 0; k < 3; ++k) {
+    if (!arrays->positions.Holds(corners[k])) return ObjResult::kMalformed;
+  }
+  bool full = false;
+  float* t = arrays->positionOnly.Append(&full);
+  if (!t) return Refusal(full);
+  for (int k = 0; k < 3; ++k) {
+    std::memcpy(t + 3 * k, arrays->positions.At(corners[k]), 3 * sizeof(float));
+  }
+  return ObjResult::kComplete;
+}
+
+// One line: a position, a normal, a face, or anything else, which is
+// skipped unless it starts like a face.
+ObjResult ReadObjLine(const char* line, ObjArrays* arrays) {
+  float x, y, z;
+  if (std::sscanf(line, "v %f %f %f", &x, &y, &z) == 3) {
+    return AppendVector(&arrays->positions, x, y, z);
+  }
+  if (std::sscanf(line, "vn %f %f %f", &x, &y, &z) == 3) {
+    return AppendVector(&arrays->normals, x, y, z);
+  }
+  if (line[0] != 'f') return ObjResult::kComplete;
+  unsigned a, na, b, nb, c, nc;
+  if (std::sscanf(line, "f %u//%u %u//%u %u//%u", &a, &na, &b, &nb, &c, &nc) == 6) {
+    const uint32_t corners[3][2] = {{a, na}, {b, nb}, {c, nc}};
+    return AppendFaceWithNormals(arrays, corners);
+  }
+  if (std::sscanf(line, "f %u// %u// %u//", &a, &b, &c) == 3) {
+    const uint32_t corners[3] = {a, b, c};
+    return AppendPositionOnlyFace(arrays, corners);
+  }
+  return ObjResult::kMalformed;
+}
 }  // namespace
 
 const char* ObjResultText(ObjResult result) {
@@ -60,80 +131,20 @@ const char* ObjResultText(ObjResult result) {
 
 ObjResult ReadObj(FILE* stream, ObjTriangles* out, int32_t* stoppedAtLine) {
   *out = {nullptr, 0, 0};
-  FloatRecords positions(3, kMaxObjCorners), normals(3, kMaxObjCorners);
-  FloatRecords withNormals(18, kMaxObjTriangles), positionOnly(9, kMaxObjTriangles);
+  ObjArrays arrays;
   ObjResult result = ObjResult::kComplete;
   char line[1024];
-  bool full = false;
   int32_t lineNumber = 0;
-
   while (result == ObjResult::kComplete && std::fgets(line, sizeof line, stream)) {
     if (lineNumber < INT32_MAX) ++lineNumber;
-    float x, y, z;
-    if (std::sscanf(line, "v %f %f %f", &x, &y, &z) == 3) {
-      float* p = positions.Append(&full);
-      if (!p) {
-        result = Refusal(full);
-        break;
-      }
-      p[0] = x, p[1] = y, p[2] = z;
-    } else if (std::sscanf(line, "vn %f %f %f", &x, &y, &z) == 3) {
-      float* n = normals.Append(&full);
-      if (!n) {
-        result = Refusal(full);
-        break;
-      }
-      n[0] = x, n[1] = y, n[2] = z;
-    } else if (line[0] == 'f') {
-      unsigned a, na, b, nb, c, nc;
-      if (std::sscanf(line, "f %u//%u %u//%u %u//%u", &a, &na, &b, &nb, &c, &nc) == 6) {
-        if (positionOnly.count > 0) {
-          result = ObjResult::kMixedForms;
-          break;
-        }
-        if (!positions.Holds(a) || !positions.Holds(b) || !positions.Holds(c) ||
-            !normals.Holds(na) || !normals.Holds(nb) || !normals.Holds(nc)) {
-          result = ObjResult::kMalformed;
-          break;
-        }
-        float* t = withNormals.Append(&full);
-        if (!t) {
-          result = Refusal(full);
-          break;
-        }
-        const uint32_t corners[3][2] = {{a, na}, {b, nb}, {c, nc}};
-        for (int k = 0; k < 3; ++k) {
-          std::memcpy(t + 6 * k, positions.At(corners[k][0]), 3 * sizeof(float));
-          std::memcpy(t + 6 * k + 3, normals.At(corners[k][1]), 3 * sizeof(float));
-        }
-      } else if (std::sscanf(line, "f %u// %u// %u//", &a, &b, &c) == 3) {
-        if (withNormals.count > 0) {
-          result = ObjResult::kMixedForms;
-          break;
-        }
-        if (!positions.Holds(a) || !positions.Holds(b) || !positions.Holds(c)) {
-          result = ObjResult::kMalformed;
-          break;
-        }
-        float* t = positionOnly.Append(&full);
-        if (!t) {
-          result = Refusal(full);
-          break;
-        }
-        std::memcpy(t, positions.At(a), 3 * sizeof(float));
-        std::memcpy(t + 3, positions.At(b), 3 * sizeof(float));
-        std::memcpy(t + 6, positions.At(c), 3 * sizeof(float));
-      } else {
-        result = ObjResult::kMalformed;
-      }
-    }
+    result = ReadObjLine(line, &arrays);
   }
 
   if (stoppedAtLine) *stoppedAtLine = result == ObjResult::kComplete ? 0 : lineNumber;
   // Mixed forms would need two layouts in one buffer: keep nothing of them.
   if (result == ObjResult::kMixedForms || result == ObjResult::kOutOfMemory) return result;
-  FloatRecords& kept = positionOnly.count > 0 ? positionOnly : withNormals;
-  out->positionOnly = positionOnly.count > 0 ? 1 : 0;
+  FloatRecords& kept = arrays.positionOnly.count > 0 ? arrays.positionOnly : arrays.withNormals;
+  out->positionOnly = arrays.positionOnly.count > 0 ? 1 : 0;
   out->triangleCount = kept.count;
   out->data = kept.data;
   kept.data = nullptr;  // ownership passes to the caller

@@ -39,9 +39,6 @@ const ShaderStageInfo ShaderStages[kStageCount] = {
 const AttributeBinding AttributeBindings[kAttributeBindingCount] = {
     {"A0", 0}, {"A1", 1}, {"A2", 2}, {"A3", 3}};
 
-GLuint ProgramTable[kProgramCount];
-GLint UniformLocationTable[kProgramCount][kMaxProgramUniforms];
-
 int UniformCount(const ShaderProgramRow& row) {
   int count = 0;
   while (count < kMaxProgramUniforms && row.uniforms[count]) ++count;
@@ -126,7 +123,7 @@ bool LinkShaderProgram(GLuint program) {
   return false;
 }
 
-bool BuildPrograms() {
+bool BuildPrograms(GLuint programTable[kProgramCount]) {
   // Per stage and program, the compiled shader it attaches; a program that
   // shares a file with an earlier one shares its shader object.
   GLuint shaders[kStageCount][kProgramCount] = {};
@@ -147,7 +144,7 @@ bool BuildPrograms() {
   }
   for (int program = 0; program < kProgramCount; ++program) {
     const GLuint object = gl.glCreateProgram();
-    ProgramTable[program] = object;
+    programTable[program] = object;
     for (int stage = 0; stage < kStageCount; ++stage) {
       if (shaders[stage][program] != 0) gl.glAttachShader(object, shaders[stage][program]);
     }
@@ -164,13 +161,13 @@ bool BuildPrograms() {
   return true;
 }
 
-bool LoadShaders() {
-  if (!BuildPrograms()) return false;
+bool LoadShaders(ProgramTables* programs) {
+  if (!BuildPrograms(programs->ProgramTable)) return false;
   for (int program = 0; program < kProgramCount; ++program) {
     const ShaderProgramRow& row = ShaderPrograms[program];
     for (int i = 0; i < kMaxProgramUniforms && row.uniforms[i]; ++i) {
-      UniformLocationTable[program][i] =
-          gl.glGetUniformLocation(ProgramTable[program], row.uniforms[i]);
+      programs->UniformLocationTable[program][i] =
+          gl.glGetUniformLocation(programs->ProgramTable[program], row.uniforms[i]);
     }
   }
   return true;

@@ -90,10 +90,13 @@ bool BuildShaderPath(char (&path)[kShaderPathSize], const char* name, const char
 // buffer or the file cannot be read, or the compile log.
 GLuint CompileShaderOf(const char* name, ShaderStage stage);
 
-extern GLuint ProgramTable[kProgramCount];
-// Per program, the locations of its uniforms in list order (-1 where the
-// shader dropped one); the slots past its list are unused.
-extern GLint UniformLocationTable[kProgramCount][kMaxProgramUniforms];
+// The programs LoadShaders built, by program index, and per program the
+// locations of its uniforms in list order (-1 where the shader dropped one);
+// the slots past its list are unused. Read-only once built.
+struct ProgramTables {
+  GLuint ProgramTable[kProgramCount];
+  GLint UniformLocationTable[kProgramCount][kMaxProgramUniforms];
+};
 
 // The slot of `name` in the program's uniform list, or -1 when the list does
 // not have it.
@@ -117,7 +120,7 @@ void UniformNameNotInTheProgramsList();
 // A uniform the code sets, by its program and listed name, found while the
 // code compiles: a name the program's list does not have stops the build, in
 // every build type, with an error that shows the name. Written in place, as
-// in UniformLocation({kProgramScreen, "ts"}).
+// in UniformLocation(programs, {kProgramScreen, "ts"}).
 struct ListedUniform {
   consteval ListedUniform(ProgramIndex program, const char* name)
       : program(program), slot(FindUniformSlot(program, name)) {
@@ -130,19 +133,19 @@ struct ListedUniform {
 // The location LoadShaders fetched for a listed uniform: an array read, no
 // lookup by name while the show runs. -1 where the shader leaves a listed
 // uniform out, which is allowed: GL ignores uniform calls on -1.
-inline GLint UniformLocation(ListedUniform uniform) {
-  return UniformLocationTable[uniform.program][uniform.slot];
+inline GLint UniformLocation(const ProgramTables& programs, ListedUniform uniform) {
+  return programs.UniformLocationTable[uniform.program][uniform.slot];
 }
 
 // Compiles every shader file once (all fragment shaders in row order, then
 // the vertex shaders, then the geometry shaders, each at its first use),
-// links the programs in row order and fetches every uniform location. false
-// after the failure has been shown ("Could not open" or the compile log with
-// the file path as caption; the link log with "Program Error"); nothing built
-// so far is released.
-bool LoadShaders();
+// links the programs in row order and fetches every uniform location, into
+// *programs. false after the failure has been shown ("Could not open" or the
+// compile log with the file path as caption; the link log with "Program
+// Error"); nothing built so far is released.
+bool LoadShaders(ProgramTables* programs);
 
 // The build steps, exposed for tests.
-bool BuildPrograms();                                     // LoadShaders without the lookups
+bool BuildPrograms(GLuint programTable[kProgramCount]);   // LoadShaders without the lookups
 GLuint CompileShaderFile(const char* path, GLenum type);  // 0 after a shown failure
 bool LinkShaderProgram(GLuint program);                   // false after a shown failure

@@ -11,8 +11,6 @@
 #include "common/startup_trace.h"
 #include "resources/image_queue.h"
 
-GLuint TextureTable[kImageCount];
-
 namespace {
 bool AnisotropySupported() {
   const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
@@ -20,49 +18,27 @@ bool AnisotropySupported() {
                         std::strstr(extensions, "GL_ARB_texture_filter_anisotropic"));
 }
 
-// A texture on its way up: level 0 goes up in strips of rows, then the
-// parameters and the mipmaps.
-struct Upload {
-  int index = -1;  // -1: none
-  int position = 0;
-  const DecodedImage* image = nullptr;
-  PixelFormat format{};
-  int rowsDone = 0;
-};
-
-struct Loader {
-  bool anisotropic = false;
-  GLfloat maxAnisotropy = 1.0f;
-  GLint maxSide = 0;                 // the driver's largest texture side, 0 if it did not say
-  int positionOf[kImageCount] = {};  // index in TextureLoadOrder
-  bool loaded[kImageCount] = {};     // complete, or failed
-  int loadedCount = 0;
-  int nextInOrder = 0;  // TextureLoadOrder[0..nextInOrder) are loaded or under way
-  Upload background;    // the one ContinueTextureLoading is working on
-  bool refused[kImageCount] = {};
-  std::string refusal[kImageCount];  // why, in the decoder's words
-  int firstRefused = -1;             // the first image refused, -1: none
-};
-Loader loader;
+using Upload = TextureUpload;
 
 // A strip of level 0 is at most this many bytes, so that one pass uploads a
 // card whole but the 4.2-megapixel film-writing strip over several passes.
 constexpr int64_t kStripBytes = 4 << 20;
 
-void Refuse(int index, const char* text) {
-  loader.refused[index] = true;
-  loader.refusal[index] = text;
-  if (loader.firstRefused < 0) loader.firstRefused = index;  // the first is the one shown
+void Refuse(TextureSet* set, int index, const char* text) {
+  set->loading.refused[index] = true;
+  set->loading.refusal[index] = text;
+  // The first is the one shown.
+  if (set->loading.firstRefused < 0) set->loading.firstRefused = index;
 }
 
-bool Refused(int index, TextureFailure* failure) {
-  *failure = {ImageTable[index].path, loader.refusal[index].c_str()};
+bool Refused(const TextureSet& set, int index, TextureFailure* failure) {
+  *failure = {ImageTable[index].path, set.loading.refusal[index].c_str()};
   return false;
 }
 
-void MarkLoaded(int index) {
-  loader.loaded[index] = true;
-  ++loader.loadedCount;
+void MarkLoaded(TextureSet* set, int index) {
+  set->loading.loaded[index] = true;
+  ++set->loading.loadedCount;
 }
 
 // Runs body with texture bound on the active unit, then puts the unit's
@@ -78,8 +54,8 @@ void WithTextureBound(GLuint texture, Body body) {
 
 // Takes the decoded image and makes level 0 with no pixels yet. false when
 // the image failed: the failure is kept and the texture counts as done.
-bool BeginUpload(int index, Upload* upload) {
-  const int position = loader.positionOf[index];
+bool BeginUpload(TextureSet* set, int index, Upload* upload) {
+  const int position = set->loading.positionOf[index];
   const double waitStart = StartupClock();
   const DecodedImage& image = WaitForDecodedImage(position);
   AddStartupTime("decode-wait", StartupClock() - waitStart);
@@ -93,13 +69,13 @@ bool BeginUpload(int index, Upload* upload) {
     failure = kFormatError;
   }
   if (failure) {
-    Refuse(index, failure);
+    Refuse(set, index, failure);
     ReleaseDecodedImage(position);
-    MarkLoaded(index);
+    MarkLoaded(set, index);
     return false;
   }
   *upload = {index, position, &image, format, 0};
-  WithTextureBound(TextureTable[index], [&] {
+  WithTextureBound(set->TextureTable[index], [&] {
     glTexImage2D(GL_TEXTURE_2D, 0, format.internalFormat, image.width, image.height, 0,
                  format.format, GL_UNSIGNED_BYTE, nullptr);
   });
@@ -111,7 +87,7 @@ bool BeginUpload(int index, Upload* upload) {
 // builds the mipmaps and releases the pixels. A picture that took several
 // strips builds its mipmaps in a step of its own. true when the texture is
 // complete.
-bool ContinueUpload(Upload* upload, bool whole) {
+bool ContinueUpload(TextureSet* set, Upload* upload, bool whole) {
   const DecodedImage& image = *upload->image;
   const int64_t rowBytes = static_cast<int64_t>(image.width) * image.components;
   const bool firstStep = upload->rowsDone == 0;
@@ -121,7 +97,7 @@ bool ContinueUpload(Upload* upload, bool whole) {
     int rows = left;
     if (!whole && stripRows < left) rows = stripRows < 1 ? 1 : static_cast<int>(stripRows);
     const double start = StartupClock();
-    WithTextureBound(TextureTable[upload->index], [&] {
+    WithTextureBound(set->TextureTable[upload->index], [&] {
       glTexSubImage2D(GL_TEXTURE_2D, 0, 0, upload->rowsDone, image.width, rows,
                       upload->format.format, GL_UNSIGNED_BYTE,
                       image.pixels + upload->rowsDone * rowBytes);
@@ -131,13 +107,13 @@ bool ContinueUpload(Upload* upload, bool whole) {
     if (!whole && (upload->rowsDone < image.height || !firstStep)) return false;
   }
   const double start = StartupClock();
-  WithTextureBound(TextureTable[upload->index], [&] {
+  WithTextureBound(set->TextureTable[upload->index], [&] {
     const bool trilinear = ImageTable[upload->index].FilterFlag != 0;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
                     trilinear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, trilinear ? GL_LINEAR : GL_NEAREST);
-    if (loader.anisotropic) {
-      glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, loader.maxAnisotropy);
+    if (set->loading.anisotropic) {
+      glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, set->loading.maxAnisotropy);
     }
     const GLint wrap = WrapModeForSize(image.width, image.height);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
@@ -146,38 +122,38 @@ bool ContinueUpload(Upload* upload, bool whole) {
   });
   AddStartupTime("mipmaps", StartupClock() - start);
   ReleaseDecodedImage(upload->position);
-  MarkLoaded(upload->index);
+  MarkLoaded(set, upload->index);
   upload->index = -1;
   return true;
 }
 
 // Makes texture index complete now: takes over the background's upload if
 // it is this one, else begins its own. false when the picture was refused.
-bool MakeReady(int index) {
-  if (!loader.loaded[index]) {
-    if (loader.background.index == index) {
-      ContinueUpload(&loader.background, true);
+bool MakeReady(TextureSet* set, int index) {
+  TextureSet::Loading& loading = set->loading;
+  if (!loading.loaded[index]) {
+    if (loading.background.index == index) {
+      ContinueUpload(set, &loading.background, true);
     } else {
       Upload upload;
-      if (BeginUpload(index, &upload)) ContinueUpload(&upload, true);
+      if (BeginUpload(set, index, &upload)) ContinueUpload(set, &upload, true);
     }
   }
-  return !loader.refused[index];
+  return !loading.refused[index];
 }
 
 // true when no picture has been refused; else the first refusal, into
 // *failure.
-bool ReportRefusal(TextureFailure* failure) {
-  if (loader.firstRefused < 0) return true;
-  const int index = loader.firstRefused;
-  return Refused(index, failure);
+bool ReportRefusal(const TextureSet& set, TextureFailure* failure) {
+  if (set.loading.firstRefused < 0) return true;
+  return Refused(set, set.loading.firstRefused, failure);
 }
 
 // The header the workers read for index, as the decoder will decode it:
 // false after showing why the image cannot become a texture.
-bool CheckImage(int index) {
+bool CheckImage(const TextureSet& set, int index) {
   const char* path = ImageTable[index].path;
-  const ImageHeader& header = WaitForImageHeader(loader.positionOf[index]);
+  const ImageHeader& header = WaitForImageHeader(set.loading.positionOf[index]);
   if (header.status == ImageStatus::kFileError) {
     ShowMessage(path, kFileError);
     return false;
@@ -193,7 +169,7 @@ bool CheckImage(int index) {
   }
   // The decoder's own caps are the same everywhere; the driver's may be
   // lower, and a texture it cannot hold would stay empty without a word.
-  const GLint maxSide = loader.maxSide;
+  const GLint maxSide = set.loading.maxSide;
   if (maxSide > 0 && (header.width > maxSide || header.height > maxSide)) {
     char text[128];
     std::snprintf(text, sizeof text,
@@ -210,63 +186,69 @@ void StartTextureDecoding() {
   static bool started = false;
   if (started) return;
   started = true;
+  // The workers read the paths until process exit.
   static const char* paths[kImageCount];
   for (int position = 0; position < kImageCount; ++position) {
-    const int index = TextureLoadOrder[position];
-    paths[position] = ImageTable[index].path;
-    loader.positionOf[index] = position;
+    paths[position] = ImageTable[TextureLoadOrder[position]].path;
   }
   StartImageDecoding(paths, kImageCount);
 }
 
-bool LoadTextures() {
+bool LoadTextures(TextureSet* set) {
   StartTextureDecoding();
-  glGenTextures(kImageCount, TextureTable);
+  TextureSet::Loading& loading = set->loading;
+  for (int position = 0; position < kImageCount; ++position) {
+    loading.positionOf[TextureLoadOrder[position]] = position;
+  }
+  glGenTextures(kImageCount, set->TextureTable);
   // Without the extension the parameter would be an invalid enum: skip it.
-  loader.anisotropic = AnisotropySupported();
-  if (loader.anisotropic) glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &loader.maxAnisotropy);
-  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &loader.maxSide);
+  loading.anisotropic = AnisotropySupported();
+  if (loading.anisotropic) glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &loading.maxAnisotropy);
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &loading.maxSide);
   // Rows of any width upload correctly, not only multiples of 4 bytes.
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   for (int i = 0; i < kImageCount; ++i) {
-    if (!CheckImage(i)) return false;
+    if (!CheckImage(*set, i)) return false;
   }
   return true;
 }
 
-bool MakeTextureReady(int index, TextureFailure* failure) {
+bool MakeTextureReady(TextureSet* set, int index, TextureFailure* failure) {
   if (index < 0 || index >= kImageCount) {
     *failure = {"images", "image index out of range"};
     return false;
   }
-  return MakeReady(index) || Refused(index, failure);
+  return MakeReady(set, index) || Refused(*set, index, failure);
 }
 
-GLuint ImageTexture(int index) {
+GLuint ImageTexture(TextureSet* set, int index) {
   if (index < 0 || index >= kImageCount) return 0;
   // Every bind of every pass comes here: a complete texture costs one look.
-  if (!loader.loaded[index]) MakeReady(index);
-  return TextureTable[index];
+  if (!set->loading.loaded[index]) MakeReady(set, index);
+  return set->TextureTable[index];
 }
 
-bool ContinueTextureLoading(TextureFailure* failure) {
-  if (loader.background.index >= 0) {
-    ContinueUpload(&loader.background, false);
+bool ContinueTextureLoading(TextureSet* set, TextureFailure* failure) {
+  TextureSet::Loading& loading = set->loading;
+  if (loading.background.index >= 0) {
+    ContinueUpload(set, &loading.background, false);
   } else {
-    while (loader.nextInOrder < kImageCount) {
-      const int index = TextureLoadOrder[loader.nextInOrder++];
-      if (loader.loaded[index]) continue;
-      if (BeginUpload(index, &loader.background)) ContinueUpload(&loader.background, false);
+    while (loading.nextInOrder < kImageCount) {
+      const int index = TextureLoadOrder[loading.nextInOrder++];
+      if (loading.loaded[index]) continue;
+      if (BeginUpload(set, index, &loading.background)) {
+        ContinueUpload(set, &loading.background, false);
+      }
       break;
     }
   }
-  return ReportRefusal(failure);
+  return ReportRefusal(*set, failure);
 }
 
-bool FinishTextureLoading(TextureFailure* failure) {
-  while (loader.loadedCount < kImageCount) ContinueTextureLoading(failure);
-  return ReportRefusal(failure);
+bool FinishTextureLoading(TextureSet* set, TextureFailure* failure) {
+  while (set->loading.loadedCount < kImageCount) ContinueTextureLoading(set, failure);
+  return ReportRefusal(*set, failure);
 }
 
-bool TextureIsLoaded(int index) { return loader.loaded[index]; }
-int LoadedTextureCount() { return loader.loadedCount; }
+bool TextureIsLoaded(const TextureSet& set, int index) { return set.loading.loaded[index]; }
+int LoadedTextureCount(const TextureSet& set) { return set.loading.loadedCount; }

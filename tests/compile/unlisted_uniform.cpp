@@ -2,4 +2,6 @@
 // name the screen program lists or one it does not.
 #include "resources/shader_library.h"
 
-GLint ScreenScaleLocation() { return UniformLocation({kProgramScreen, UNIFORM_NAME}); }
+GLint ScreenScaleLocation(const ProgramTables& programs) {
+  return UniformLocation(programs, {kProgramScreen, UNIFORM_NAME});
+}

@@ -20,6 +20,7 @@
 #include "demo/scene_maths.h"
 #include "platform/platform.h"
 #include "resources/geometry.h"
+#include "gl_start.h"
 
 namespace {
 constexpr int kFilmFramesPerSecond = 16;
@@ -29,7 +30,10 @@ constexpr float kStageGrey = 128.0f;  // the 0.5 clear in 8 bits
 struct Section {
   const char* name;
   int firstSecond;
-  void (*render)();
+  void (*effect)(const EffectInputs& in, const MeshBufferRecord& mesh);
+
+  // The section's effect at the given show time, with the started show's mesh.
+  void Render(double demoTime) const { effect(EffectInputsAt(demoTime), StartedShow.MeshBuffer); }
 };
 const Section kSections[] = {{"cube", 69, CubeEffect}, {"textured cube", 79, TexturedCubeEffect}};
 
@@ -56,12 +60,13 @@ std::vector<Face> MeshFaces() {
   using GetBufferSubData = void (*)(GLenum, GLintptr, GLsizeiptr, void*);
   const auto getBufferSubData =
       reinterpret_cast<GetBufferSubData>(PlatformGlProcAddress("glGetBufferSubData"));
-  std::vector<float> data(18 * MeshBuffer.triangleCount);
-  gl.glBindBuffer(GL_ARRAY_BUFFER, MeshBuffer.buffer);
+  const MeshBufferRecord& mesh = StartedShow.MeshBuffer;
+  std::vector<float> data(18 * mesh.triangleCount);
+  gl.glBindBuffer(GL_ARRAY_BUFFER, mesh.buffer);
   getBufferSubData(GL_ARRAY_BUFFER, 0, data.size() * sizeof(float), data.data());
   std::vector<Face> faces;
   std::vector<Vertex> normals;
-  for (int t = 0; t < MeshBuffer.triangleCount; ++t) {
+  for (int t = 0; t < mesh.triangleCount; ++t) {
     const float* at = &data[18 * t];
     const Vertex normal{at[3], at[4], at[5]};
     size_t face = 0;
@@ -240,20 +245,18 @@ struct CubeView {
 class CubeLook : public testing::Test {
  protected:
   void SetUp() override {
-    savedTime = DemoTime;
     mesh = MeshFaces();
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    Bind(SceneTarget.framebuffer, kSceneWidth, kSceneHeight);
+    Bind(StartedShow.SceneTarget.framebuffer, kSceneWidth, kSceneHeight);
   }
 
   void TearDown() override {
     gl.glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glViewport(0, 0, WindowWidth, WindowHeight);
+    glViewport(0, 0, StartedShow.screen.WindowWidth, StartedShow.screen.WindowHeight);
     if (bigTarget != 0) {
       gl.glDeleteFramebuffers(1, &bigTarget);
       glDeleteTextures(2, bigTextures);
     }
-    DemoTime = savedTime;
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
   }
 
@@ -298,7 +301,6 @@ class CubeLook : public testing::Test {
   std::vector<float> depth;
   int width = 0, height = 0;
   GLuint bigTarget = 0, bigTextures[2] = {0, 0};
-  double savedTime = 0.0;
 };
 
 // Every pair of neighbouring faces that both face the eye (main faces,
@@ -317,10 +319,10 @@ TEST_F(CubeLook, NeighbouringFacesDifferOnEveryFilmFrame) {
     double smallest = 255.0;
     int pairsMeasured = 0, pairsTooThin = 0;
     for (int frame = 0; frame < kSectionFrames; ++frame) {
-      DemoTime = section.firstSecond + static_cast<double>(frame) / kFilmFramesPerSecond;
-      section.render();
+      const double demoTime = section.firstSecond + static_cast<double>(frame) / kFilmFramesPerSecond;
+      section.Render(demoTime);
       Read();
-      const CubeView view(mesh, DemoTime, width, height);
+      const CubeView view(mesh, demoTime, width, height);
       std::vector<double> tone(mesh.size(), -1.0);
       std::vector<bool> visible(mesh.size(), false);
       for (size_t i = 0; i < view.faces.size(); ++i) {
@@ -356,11 +358,11 @@ TEST_F(CubeLook, NeighbouringFacesDifferOnEveryFilmFrame) {
         const double difference = std::abs(tone[a] - tone[b]);
         smallest = std::min(smallest, difference);
         EXPECT_GE(difference, 0.08 * 255.0)
-            << section.name << " at " << DemoTime << ": faces " << a << " and " << b << " at "
+            << section.name << " at " << demoTime << ": faces " << a << " and " << b << " at "
             << tone[a] << " and " << tone[b];
       }
       // A cube at any angle shows at least one main face with its four bevels.
-      EXPECT_GE(measuredThisFrame, 4) << section.name << " at " << DemoTime;
+      EXPECT_GE(measuredThisFrame, 4) << section.name << " at " << demoTime;
     }
     std::printf(
         "  %-13s neighbouring faces differ by %.1f %% of white at least (%d pairs measured, "
@@ -382,10 +384,10 @@ TEST_F(CubeLook, CubesStandOffTheGreyStageOnEveryFilmFrame) {
     int fewestCubePixels = kPixels;
     for (int frame = 0; frame < kSectionFrames; ++frame) {
       for (double within : {0.0, 0.5}) {
-        DemoTime = section.firstSecond + (frame + within) / kFilmFramesPerSecond;
-        section.render();
+        const double demoTime = section.firstSecond + (frame + within) / kFilmFramesPerSecond;
+        section.Render(demoTime);
         Read();
-        const CubeView view(mesh, DemoTime, width, height);
+        const CubeView view(mesh, demoTime, width, height);
         int cubePixels = 0;
         for (int y = 0; y < height; ++y) {
           for (int x = 0; x < width; ++x) {
@@ -398,7 +400,7 @@ TEST_F(CubeLook, CubesStandOffTheGreyStageOnEveryFilmFrame) {
             ++cubePixels;
             const double difference = std::abs(Channel(x, y, 0) - kStageGrey);
             closest = std::min(closest, difference);
-            EXPECT_GE(difference, 0.12 * 255.0) << section.name << " at " << DemoTime << ", pixel "
+            EXPECT_GE(difference, 0.12 * 255.0) << section.name << " at " << demoTime << ", pixel "
                                                 << x << ", " << y << ": " << Channel(x, y, 0);
           }
         }
@@ -423,10 +425,10 @@ TEST_F(CubeLook, PackedValuesCoverTheOutlineAndAgreeWithTheirNeighbours) {
   for (const Section& section : kSections) {
     int seams = 0, compared = 0, blends = 0, depthsChecked = 0;
     for (int frame = 0; frame < kSectionFrames; ++frame) {
-      DemoTime = section.firstSecond + static_cast<double>(frame) / kFilmFramesPerSecond;
-      section.render();
+      const double demoTime = section.firstSecond + static_cast<double>(frame) / kFilmFramesPerSecond;
+      section.Render(demoTime);
       Read();
-      const CubeView view(mesh, DemoTime, width, height);
+      const CubeView view(mesh, demoTime, width, height);
       for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
           const float z = depth[y * width + x];
@@ -434,7 +436,7 @@ TEST_F(CubeLook, PackedValuesCoverTheOutlineAndAgreeWithTheirNeighbours) {
           // centre to 1.375 right and above it.
           const double cx = x + 0.5, cy = y + 0.5;
           if (view.silhouette.Overlaps(cx - 0.36, cy - 0.36, cx + 1.36, cy + 1.36)) {
-            ASSERT_LT(z, 1.0f) << section.name << " at " << DemoTime << " left out pixel " << x
+            ASSERT_LT(z, 1.0f) << section.name << " at " << demoTime << " left out pixel " << x
                                << ", " << y;
           }
           if (z < 1.0f) {
@@ -460,7 +462,7 @@ TEST_F(CubeLook, PackedValuesCoverTheOutlineAndAgreeWithTheirNeighbours) {
               nearest = std::min(nearest, faceDepth), farthest = std::max(farthest, faceDepth);
             }
             EXPECT_TRUE(z > nearest - 1e-5 && z < farthest + 1e-5)
-                << section.name << " at " << DemoTime << ", pixel " << x << ", " << y << ": depth "
+                << section.name << " at " << demoTime << ", pixel " << x << ", " << y << ": depth "
                 << z << ", the face " << nearest << " to " << farthest;
           }
           // The silhouette within a quarter pixel of the centre, away from
@@ -469,7 +471,7 @@ TEST_F(CubeLook, PackedValuesCoverTheOutlineAndAgreeWithTheirNeighbours) {
           // cube and some on the stage. The face's tone comes from a pixel
           // wholly inside it further in (the plain cube: bricks would change
           // the tone on the way).
-          if (section.render != CubeEffect || std::abs(view.silhouette.Inside({cx, cy})) > 0.25) {
+          if (section.effect != CubeEffect || std::abs(view.silhouette.Inside({cx, cy})) > 0.25) {
             continue;
           }
           const Point in = view.silhouette.InwardNormal({cx, cy});
@@ -495,7 +497,7 @@ TEST_F(CubeLook, PackedValuesCoverTheOutlineAndAgreeWithTheirNeighbours) {
           const double tone = Channel(innerX, innerY, 0), value = Channel(x, y, 0);
           const double share = (value - kStageGrey) / (tone - kStageGrey);
           EXPECT_TRUE(share > 0.2 && share < 0.8)
-              << section.name << " at " << DemoTime << ", pixel " << x << ", " << y
+              << section.name << " at " << demoTime << ", pixel " << x << ", " << y
               << " on the silhouette: " << value << " between the stage and the face's " << tone;
         }
       }
@@ -505,7 +507,7 @@ TEST_F(CubeLook, PackedValuesCoverTheOutlineAndAgreeWithTheirNeighbours) {
         "silhouette pixels and %d depths checked\n",
         section.name, seams, compared, blends, depthsChecked);
     EXPECT_LE(seams, compared / 10000) << section.name;
-    if (section.render == CubeEffect) {
+    if (section.effect == CubeEffect) {
       EXPECT_GT(blends, 20);
     }
     EXPECT_GT(depthsChecked, 80 * 1000);
@@ -517,14 +519,13 @@ TEST_F(CubeLook, PackedValuesCoverTheOutlineAndAgreeWithTheirNeighbours) {
 // performance notes, not judged.
 TEST_F(CubeLook, RenderTimePerFilmFrame) {
   for (const Section& section : kSections) {
-    DemoTime = section.firstSecond;
-    section.render();  // first use compiles the program in the driver
+    section.Render(section.firstSecond);  // first use compiles the program in the driver
     glFinish();
     double total = 0.0;
     for (int frame = 0; frame < kSectionFrames; ++frame) {
-      DemoTime = section.firstSecond + static_cast<double>(frame) / kFilmFramesPerSecond;
+      const double demoTime = section.firstSecond + static_cast<double>(frame) / kFilmFramesPerSecond;
       const auto start = std::chrono::steady_clock::now();
-      section.render();
+      section.Render(demoTime);
       glFinish();
       total += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                    .count();

@@ -13,6 +13,7 @@
 
 #include "common/gl_entry_points.h"
 #include "common/show_state.h"
+#include "gl_start.h"
 #include "demo/effects.h"
 #include "demo/scene_maths.h"
 #include "platform/platform.h"
@@ -36,15 +37,13 @@ class SceneEffect : public testing::Test {
     getUniformi = reinterpret_cast<PFNGLGETUNIFORMIVPROC>(PlatformGlProcAddress("glGetUniformiv"));
     ASSERT_NE(getUniformf, nullptr);
     ASSERT_NE(getUniformi, nullptr);
-    savedTime = DemoTime;
-    gl.glBindFramebuffer(GL_FRAMEBUFFER, SceneTarget.framebuffer);
+    gl.glBindFramebuffer(GL_FRAMEBUFFER, StartedShow.SceneTarget.framebuffer);
     glViewport(0, 0, kSceneWidth, kSceneHeight);
   }
 
   void TearDown() override {
     gl.glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glViewport(0, 0, WindowWidth, WindowHeight);
-    DemoTime = savedTime;
+    glViewport(0, 0, StartedShow.screen.WindowWidth, StartedShow.screen.WindowHeight);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
   }
 
@@ -52,7 +51,7 @@ class SceneEffect : public testing::Test {
   GLint ListedLocation(int program, const char* name) {
     const int slot = FindUniformSlot(program, name);
     EXPECT_GE(slot, 0) << name << " is not listed for " << ShaderPrograms[program].name;
-    return slot < 0 ? -1 : UniformLocationTable[program][slot];
+    return slot < 0 ? -1 : programs.UniformLocationTable[program][slot];
   }
 
   // Reads `count` floats of a uniform that the program lists.
@@ -60,14 +59,14 @@ class SceneEffect : public testing::Test {
     std::vector<float> values(16, NAN);
     const GLint location = ListedLocation(program, name);
     EXPECT_NE(location, -1) << name;
-    if (location != -1) getUniformf(ProgramTable[program], location, values.data());
+    if (location != -1) getUniformf(programs.ProgramTable[program], location, values.data());
     values.resize(count);
     return values;
   }
 
   GLint SamplerUnit(int program, const char* name) {
     GLint unit = -1;
-    getUniformi(ProgramTable[program], ListedLocation(program, name), &unit);
+    getUniformi(programs.ProgramTable[program], ListedLocation(program, name), &unit);
     return unit;
   }
 
@@ -77,9 +76,9 @@ class SceneEffect : public testing::Test {
     glGetIntegerv(GL_CURRENT_PROGRAM, &current);
     glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
-    EXPECT_EQ(static_cast<GLuint>(current), ProgramTable[program]);
+    EXPECT_EQ(static_cast<GLuint>(current), programs.ProgramTable[program]);
     EXPECT_EQ(static_cast<GLenum>(active), unit);
-    EXPECT_EQ(static_cast<GLuint>(texture), TextureTable[image]);
+    EXPECT_EQ(static_cast<GLuint>(texture), StartedShow.textures.TextureTable[image]);
   }
 
   std::vector<uint8_t> ReadColour() {
@@ -98,19 +97,19 @@ class SceneEffect : public testing::Test {
   // Puts something other than the effect's expected output on a unit first.
   void Disturb(GLenum unit) {
     gl.glActiveTexture(unit);
-    glBindTexture(GL_TEXTURE_2D, TextureTable[kImageFrame]);
+    glBindTexture(GL_TEXTURE_2D, StartedShow.textures.TextureTable[kImageFrame]);
     gl.glActiveTexture(GL_TEXTURE0);
   }
 
   PFNGLGETUNIFORMFVPROC getUniformf = nullptr;
   PFNGLGETUNIFORMIVPROC getUniformi = nullptr;
-  double savedTime = 0.0;
+  const ProgramTables& programs = StartedShow.programs;
+  const MeshBufferRecord& mesh = StartedShow.MeshBuffer;
 };
 
 TEST_F(SceneEffect, TunnelsSetTheirClockTwistAndSwayOnUnitTwo) {
-  DemoTime = 90.0;
   Disturb(GL_TEXTURE2);
-  BrickTunnelEffect(-2.0f, 2.0f);
+  BrickTunnelEffect(EffectInputsAt(90.0), -2.0f, 2.0f);
   ExpectBound(kProgramTunnel, GL_TEXTURE2, kImageBrick);
   EXPECT_EQ(SamplerUnit(kProgramTunnel, "T"), 2);
   EXPECT_EQ(Uniform(kProgramTunnel, "t", 1)[0], -180.0f);
@@ -118,38 +117,34 @@ TEST_F(SceneEffect, TunnelsSetTheirClockTwistAndSwayOnUnitTwo) {
   EXPECT_NEAR(Uniform(kProgramTunnel, "v", 1)[0], -0.8011526f, 1e-7f);
 
   // The star tunnel sets neither v nor c: v keeps the brick tunnel's sway.
-  DemoTime = 34.0;
-  StarTunnelEffect();
+  StarTunnelEffect(EffectInputsAt(34.0));
   ExpectBound(kProgramTunnel, GL_TEXTURE2, kImageStars);
   EXPECT_EQ(SamplerUnit(kProgramTunnel, "T"), 2);
   EXPECT_EQ(Uniform(kProgramTunnel, "t", 1)[0], 34.0f);
   EXPECT_EQ(Uniform(kProgramTunnel, "u", 1)[0], 0.0f);
   EXPECT_NEAR(Uniform(kProgramTunnel, "v", 1)[0], -0.8011526f, 1e-7f);
 
-  DemoTime = 50.0;
-  BrickTunnelEffect(1.0f, 0.0f);
+  BrickTunnelEffect(EffectInputsAt(50.0), 1.0f, 0.0f);
   ExpectBound(kProgramTunnel, GL_TEXTURE2, kImageBrick);
   EXPECT_EQ(Uniform(kProgramTunnel, "t", 1)[0], 50.0f);
   EXPECT_EQ(Uniform(kProgramTunnel, "v", 1)[0], 0.0f);
 
-  DemoTime = 91.5;
-  BrickTunnelEffect(-2.0f, 2.0f);
+  BrickTunnelEffect(EffectInputsAt(91.5), -2.0f, 2.0f);
   EXPECT_EQ(Uniform(kProgramTunnel, "t", 1)[0], -183.0f);
   EXPECT_NEAR(Uniform(kProgramTunnel, "v", 1)[0], 0.7086804f, 1e-7f);
   // Nothing ever gives the tunnel's c a value (if the shader keeps it at all).
-  const GLint c = UniformLocation({kProgramTunnel, "c"});
+  const GLint c = UniformLocation(programs, {kProgramTunnel, "c"});
   if (c != -1) {
     float value[2] = {1, 1};
-    getUniformf(ProgramTable[kProgramTunnel], c, value);
+    getUniformf(programs.ProgramTable[kProgramTunnel], c, value);
     EXPECT_EQ(value[0], 0.0f);
     EXPECT_EQ(value[1], 0.0f);
   }
 }
 
 TEST_F(SceneEffect, PlanesDriftWithTheClockOnUnitTwo) {
-  DemoTime = 40.0;
   Disturb(GL_TEXTURE2);
-  PlanesEffect();
+  PlanesEffect(EffectInputsAt(40.0));
   ExpectBound(kProgramPlanes, GL_TEXTURE2, kImageBrick);
   EXPECT_EQ(SamplerUnit(kProgramPlanes, "T"), 2);
   EXPECT_EQ(Uniform(kProgramPlanes, "t", 1)[0], 40.0f);
@@ -159,11 +154,13 @@ TEST_F(SceneEffect, PlanesDriftWithTheClockOnUnitTwo) {
 }
 
 TEST_F(SceneEffect, MetaballsSendTheSixteenCentresOfTheirTime) {
-  DemoTime = 60.0;
-  MetaballsEffect();
+  // The effect writes the centres into the table it is given, here a copy of
+  // the start-up's.
+  float positions[32] = {};
+  MetaballsEffect(EffectInputsAt(60.0), StartedShow.BallMotionTable, positions);
   GLint current = 0;
   glGetIntegerv(GL_CURRENT_PROGRAM, &current);
-  EXPECT_EQ(static_cast<GLuint>(current), ProgramTable[kProgramMetaballs]);
+  EXPECT_EQ(static_cast<GLuint>(current), programs.ProgramTable[kProgramMetaballs]);
   EXPECT_EQ(Uniform(kProgramMetaballs, "t", 1)[0], 70.0f);
   const std::vector<float> qs = Uniform(kProgramMetaballs, "qs", 2);
   EXPECT_EQ(Bits(qs[0]), 0x3FAAAAABu);  // 4/3 in single precision
@@ -171,27 +168,27 @@ TEST_F(SceneEffect, MetaballsSendTheSixteenCentresOfTheirTime) {
   EXPECT_EQ(Uniform(kProgramMetaballs, "qb", 2), std::vector<float>({0.0f, 0.0f}));
 
   float expected[32];
-  ComputeBallPositions(BallMotionTable, 60.0, expected);
+  ComputeBallPositions(StartedShow.BallMotionTable, 60.0, expected);
   EXPECT_NEAR(expected[0], -0.0982611f, 1e-7f);  // ball 0 of the start-up table
   EXPECT_NEAR(expected[1], 0.1846312f, 1e-7f);
   for (int ball = 0; ball < 16; ++ball) {
     const std::string name = "p[" + std::to_string(ball) + "]";
-    const GLint location = gl.glGetUniformLocation(ProgramTable[kProgramMetaballs], name.c_str());
+    const GLint location = gl.glGetUniformLocation(programs.ProgramTable[kProgramMetaballs], name.c_str());
     ASSERT_NE(location, -1) << name;
     float centre[2] = {NAN, NAN};
-    getUniformf(ProgramTable[kProgramMetaballs], location, centre);
+    getUniformf(programs.ProgramTable[kProgramMetaballs], location, centre);
     EXPECT_EQ(centre[0], expected[2 * ball]) << name;
     EXPECT_EQ(centre[1], expected[2 * ball + 1]) << name;
-    EXPECT_EQ(BallPositions[2 * ball], expected[2 * ball]) << name;
+    EXPECT_EQ(positions[2 * ball], expected[2 * ball]) << name;
+    EXPECT_EQ(positions[2 * ball + 1], expected[2 * ball + 1]) << name;
   }
 }
 
 TEST_F(SceneEffect, CubesShareTheirMatricesAndSwitchDepthAndCullingOff) {
-  DemoTime = 71.25;
   const CubeTransformMatrices expected = CubeTransform(71.25);
   glEnable(GL_DEPTH_TEST);
   glEnable(GL_CULL_FACE);
-  CubeEffect();
+  CubeEffect(EffectInputsAt(71.25), mesh);
   EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
   EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
   GLfloat clear[4];
@@ -213,7 +210,7 @@ TEST_F(SceneEffect, CubesShareTheirMatricesAndSwitchDepthAndCullingOff) {
   Disturb(GL_TEXTURE4);
   glEnable(GL_DEPTH_TEST);
   glEnable(GL_CULL_FACE);
-  TexturedCubeEffect();
+  TexturedCubeEffect(EffectInputsAt(71.25), mesh);
   EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
   EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
   ExpectBound(kProgramTexturedCube, GL_TEXTURE4, kImageBrick);
@@ -230,12 +227,11 @@ TEST_F(SceneEffect, CubesShareTheirMatricesAndSwitchDepthAndCullingOff) {
 }
 
 TEST_F(SceneEffect, CubesWithoutTrianglesShowOnlyTheGreyClear) {
-  DemoTime = 72.0;
-  const int32_t triangles = MeshBuffer.triangleCount;
-  MeshBuffer.triangleCount = 0;
-  for (void (*effect)() : {CubeEffect, TexturedCubeEffect}) {
+  MeshBufferRecord noTriangles = mesh;
+  noTriangles.triangleCount = 0;
+  for (auto* effect : {CubeEffect, TexturedCubeEffect}) {
     WhiteSceneEffect();
-    effect();
+    effect(EffectInputsAt(72.0), noTriangles);
     const std::vector<uint8_t> pixels = ReadColour();
     int notGrey = 0;
     for (size_t i = 0; i < pixels.size(); i += 4) {
@@ -248,25 +244,23 @@ TEST_F(SceneEffect, CubesWithoutTrianglesShowOnlyTheGreyClear) {
     EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
     EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
   }
-  MeshBuffer.triangleCount = triangles;
 }
 
 TEST_F(SceneEffect, ScreenZoomFramesTheImageOnUnitFour) {
   Disturb(GL_TEXTURE4);
-  ScreenEffect(0.25);
+  ScreenEffect(EffectInputsAt(101.25), 0.25);
   ExpectBound(kProgramScreen, GL_TEXTURE4, kImageMandelbrot);
   EXPECT_EQ(SamplerUnit(kProgramScreen, "T"), 4);
   EXPECT_EQ(Uniform(kProgramScreen, "ts", 2), std::vector<float>({0.29f, 0.29f}));
   EXPECT_EQ(Uniform(kProgramScreen, "tb", 2), std::vector<float>({0.5f, 0.625f}));
-  ScreenEffect(0.0);
+  ScreenEffect(EffectInputsAt(99.0), 0.0);
   EXPECT_EQ(Uniform(kProgramScreen, "ts", 2), std::vector<float>({0.5f, 0.5f}));
   EXPECT_EQ(Uniform(kProgramScreen, "tb", 2), std::vector<float>({0.5f, 0.5f}));
 }
 
 TEST_F(SceneEffect, WhiteSceneFillsEveryPixelAndLeavesTheDepth) {
   // The cube leaves a depth picture that is not all one value.
-  DemoTime = 70.0;
-  CubeEffect();
+  CubeEffect(EffectInputsAt(70.0), mesh);
   const std::vector<float> depthBefore = ReadDepth();
   float nearest = 1.0f;
   for (float d : depthBefore) nearest = std::min(nearest, d);
@@ -293,30 +287,33 @@ TEST_F(SceneEffect, WhiteSceneFillsEveryPixelAndLeavesTheDepth) {
 struct TimedScene {
   const char* name;
   double time;
-  void (*render)();
+  void (*render)(const EffectInputs& in);
 };
+float scratchPositions[32];
 const TimedScene kScenes[] = {
-    {"star tunnel", 36.5, [] { StarTunnelEffect(); }},
-    {"planes", 41.5, [] { PlanesEffect(); }},
-    {"brick tunnel", 51.5, [] { BrickTunnelEffect(1.0f, 0.0f); }},
-    {"swaying tunnel", 91.5, [] { BrickTunnelEffect(-2.0f, 2.0f); }},
-    {"metaballs", 61.5, [] { MetaballsEffect(); }},
-    {"cube", 71.5, [] { CubeEffect(); }},
-    {"textured cube", 81.5, [] { TexturedCubeEffect(); }},
-    {"screen zoom", 101.5, [] { ScreenEffect(0.5); }},
-    {"white scene", 130.0, [] { WhiteSceneEffect(); }},
+    {"star tunnel", 36.5, [](const EffectInputs& in) { StarTunnelEffect(in); }},
+    {"planes", 41.5, [](const EffectInputs& in) { PlanesEffect(in); }},
+    {"brick tunnel", 51.5, [](const EffectInputs& in) { BrickTunnelEffect(in, 1.0f, 0.0f); }},
+    {"swaying tunnel", 91.5, [](const EffectInputs& in) { BrickTunnelEffect(in, -2.0f, 2.0f); }},
+    {"metaballs", 61.5,
+     [](const EffectInputs& in) {
+       MetaballsEffect(in, StartedShow.BallMotionTable, scratchPositions);
+     }},
+    {"cube", 71.5, [](const EffectInputs& in) { CubeEffect(in, StartedShow.MeshBuffer); }},
+    {"textured cube", 81.5,
+     [](const EffectInputs& in) { TexturedCubeEffect(in, StartedShow.MeshBuffer); }},
+    {"screen zoom", 101.5, [](const EffectInputs& in) { ScreenEffect(in, 0.5); }},
+    {"white scene", 130.0, [](const EffectInputs&) { WhiteSceneEffect(); }},
 };
 
 TEST_F(SceneEffect, EachSceneRendersWellWithinAFilmFrame) {
   constexpr int kRenders = 20;
   for (const TimedScene& scene : kScenes) {
-    DemoTime = scene.time;
-    scene.render();  // warm-up: first-use compilation in the driver
+    scene.render(EffectInputsAt(scene.time));  // warm-up: first-use compilation in the driver
     glFinish();
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < kRenders; ++i) {
-      DemoTime = scene.time + i / 16.0;
-      scene.render();
+      scene.render(EffectInputsAt(scene.time + i / 16.0));
     }
     glFinish();
     const double ms =

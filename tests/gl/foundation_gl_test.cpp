@@ -8,7 +8,6 @@
 
 #include "app/main_loop.h"
 #include "common/show_random.h"
-#include "common/show_state.h"
 #include "demo/director.h"
 #include "demo/projector.h"
 #include "platform/platform.h"
@@ -19,6 +18,11 @@
 #include "gl_start.h"
 
 namespace {
+const ProgramTables& programs = StartedShow.programs;
+const GLuint* const textureTable = StartedShow.textures.TextureTable;
+const SceneTargetRecord& sceneTarget = StartedShow.SceneTarget;
+const ShowScreen& screen = StartedShow.screen;
+
 GLint TextureLevelParameter(GLuint texture, GLenum name) {
   glBindTexture(GL_TEXTURE_2D, texture);
   GLint value = 0;
@@ -44,14 +48,14 @@ GLint BoundOnUnit(int unit) {
 GLint ListedLocation(int program, const char* name) {
   const int slot = FindUniformSlot(program, name);
   EXPECT_GE(slot, 0) << name << " is not listed for " << ShaderPrograms[program].name;
-  return slot < 0 ? -1 : UniformLocationTable[program][slot];
+  return slot < 0 ? -1 : programs.UniformLocationTable[program][slot];
 }
 
 std::vector<float> UniformValue(int program, const char* name, int count) {
   static auto getUniform =
       reinterpret_cast<PFNGLGETUNIFORMFVPROC>(PlatformGlProcAddress("glGetUniformfv"));
   std::vector<float> value(count);
-  getUniform(ProgramTable[program], ListedLocation(program, name), value.data());
+  getUniform(programs.ProgramTable[program], ListedLocation(program, name), value.data());
   return value;
 }
 
@@ -59,27 +63,27 @@ GLint UniformInt(int program, const char* name) {
   static auto getUniform =
       reinterpret_cast<PFNGLGETUNIFORMIVPROC>(PlatformGlProcAddress("glGetUniformiv"));
   GLint value = -1;
-  getUniform(ProgramTable[program], ListedLocation(program, name), &value);
+  getUniform(programs.ProgramTable[program], ListedLocation(program, name), &value);
   return value;
 }
 }  // namespace
 
 TEST(StartUp, SceneTargetIsComplete) {
-  EXPECT_EQ(SceneTarget.width, 160);
-  EXPECT_EQ(SceneTarget.height, 120);
-  gl.glBindFramebuffer(GL_FRAMEBUFFER, SceneTarget.framebuffer);
+  EXPECT_EQ(sceneTarget.width, 160);
+  EXPECT_EQ(sceneTarget.height, 120);
+  gl.glBindFramebuffer(GL_FRAMEBUFFER, sceneTarget.framebuffer);
   EXPECT_EQ(gl.glCheckFramebufferStatus(GL_FRAMEBUFFER), static_cast<GLenum>(GL_FRAMEBUFFER_COMPLETE));
   gl.glBindFramebuffer(GL_FRAMEBUFFER, 0);
-  EXPECT_EQ(TextureLevelParameter(SceneTarget.colourTexture, GL_TEXTURE_WIDTH), 160);
-  EXPECT_EQ(TextureLevelParameter(SceneTarget.colourTexture, GL_TEXTURE_HEIGHT), 120);
-  EXPECT_EQ(TextureLevelParameter(SceneTarget.colourTexture, GL_TEXTURE_INTERNAL_FORMAT), GL_RGBA8);
-  EXPECT_EQ(TextureLevelParameter(SceneTarget.depthTexture, GL_TEXTURE_WIDTH), 160);
-  EXPECT_GT(TextureLevelParameter(SceneTarget.depthTexture, GL_TEXTURE_DEPTH_SIZE), 0);
-  EXPECT_EQ(TextureParameter(SceneTarget.colourTexture, GL_TEXTURE_MIN_FILTER), GL_NEAREST);
-  EXPECT_EQ(TextureParameter(SceneTarget.colourTexture, GL_TEXTURE_WRAP_S), GL_CLAMP_TO_EDGE);
-  EXPECT_EQ(WindowWidth, 320);
-  EXPECT_EQ(WindowHeight, 180);
-  EXPECT_DOUBLE_EQ(AspectRatio, 16.0 / 9.0);
+  EXPECT_EQ(TextureLevelParameter(sceneTarget.colourTexture, GL_TEXTURE_WIDTH), 160);
+  EXPECT_EQ(TextureLevelParameter(sceneTarget.colourTexture, GL_TEXTURE_HEIGHT), 120);
+  EXPECT_EQ(TextureLevelParameter(sceneTarget.colourTexture, GL_TEXTURE_INTERNAL_FORMAT), GL_RGBA8);
+  EXPECT_EQ(TextureLevelParameter(sceneTarget.depthTexture, GL_TEXTURE_WIDTH), 160);
+  EXPECT_GT(TextureLevelParameter(sceneTarget.depthTexture, GL_TEXTURE_DEPTH_SIZE), 0);
+  EXPECT_EQ(TextureParameter(sceneTarget.colourTexture, GL_TEXTURE_MIN_FILTER), GL_NEAREST);
+  EXPECT_EQ(TextureParameter(sceneTarget.colourTexture, GL_TEXTURE_WRAP_S), GL_CLAMP_TO_EDGE);
+  EXPECT_EQ(screen.WindowWidth, 320);
+  EXPECT_EQ(screen.WindowHeight, 180);
+  EXPECT_DOUBLE_EQ(screen.AspectRatio, 16.0 / 9.0);
 }
 
 TEST(StartUp, ProgramsShareTheirShadersAndKeepTheirLocations) {
@@ -90,14 +94,14 @@ TEST(StartUp, ProgramsShareTheirShadersAndKeepTheirLocations) {
   GLuint attached[kProgramCount][3] = {};
   for (int p = 0; p < kProgramCount; ++p) {
     GLint linked = GL_FALSE;
-    gl.glGetProgramiv(ProgramTable[p], GL_LINK_STATUS, &linked);
+    gl.glGetProgramiv(programs.ProgramTable[p], GL_LINK_STATUS, &linked);
     EXPECT_EQ(linked, GL_TRUE) << ShaderPrograms[p].name;
     GLsizei count = 0;
-    getAttachedShaders(ProgramTable[p], 3, &count, attached[p]);
+    getAttachedShaders(programs.ProgramTable[p], 3, &count, attached[p]);
     EXPECT_EQ(count, 2) << ShaderPrograms[p].name;
     for (int i = 0; i < UniformCount(ShaderPrograms[p]); ++i) {
-      EXPECT_EQ(UniformLocationTable[p][i],
-                gl.glGetUniformLocation(ProgramTable[p], ShaderPrograms[p].uniforms[i]));
+      EXPECT_EQ(programs.UniformLocationTable[p][i],
+                gl.glGetUniformLocation(programs.ProgramTable[p], ShaderPrograms[p].uniforms[i]));
     }
   }
   // Any order of the two: each program holds one fragment and one vertex
@@ -127,7 +131,7 @@ TEST(StartUp, TexturesFollowTheImageTable) {
     delete[] file;
     ASSERT_NE(pixels, nullptr);
 
-    const GLuint texture = TextureTable[i];
+    const GLuint texture = textureTable[i];
     PixelFormat format{};
     ASSERT_TRUE(PixelFormatForComponents(components, &format));
     // Level 0 holds the decoded pixels exactly, top row first, whether it
@@ -163,7 +167,7 @@ TEST(StartUp, LeavesTheUploadsForLaterAndLoadsOnDemand) {
   EXPECT_EQ(TexturesAtStartup.loaded, 0);
   EXPECT_EQ(TexturesAtStartup.loadedAfterOneUse, 1);
   EXPECT_TRUE(TexturesAtStartup.starsLoaded);
-  EXPECT_EQ(LoadedTextureCount(), kImageCount);
+  EXPECT_EQ(LoadedTextureCount(StartedShow.textures), kImageCount);
   EXPECT_TRUE(TexturesAtStartup.allLoaded);
   // The load order names every image once.
   bool seen[kImageCount] = {};
@@ -180,20 +184,22 @@ TEST(StartUp, TexturesAreAskedForByImageIndex) {
   for (int outside : {-1, kImageCount}) {
     SCOPED_TRACE(outside);
     failure = {};
-    EXPECT_FALSE(MakeTextureReady(outside, &failure));
+    EXPECT_FALSE(MakeTextureReady(&StartedShow.textures, outside, &failure));
     EXPECT_STREQ(failure.text, "image index out of range");
-    EXPECT_EQ(ImageTexture(outside), 0u);
+    EXPECT_EQ(ImageTexture(&StartedShow.textures, outside), 0u);
   }
-  EXPECT_TRUE(MakeTextureReady(kImageFirstScratch + 3, &failure));
-  EXPECT_EQ(ImageTexture(kImageFirstScratch + 3), TextureTable[23]);
-  EXPECT_NE(TextureTable[23], 0u);
+  EXPECT_TRUE(MakeTextureReady(&StartedShow.textures, kImageFirstScratch + 3, &failure));
+  EXPECT_EQ(ImageTexture(&StartedShow.textures, kImageFirstScratch + 3), textureTable[23]);
+  EXPECT_NE(textureTable[23], 0u);
 }
 
 TEST(ProjectorPass, BindsUnitsAndSetsUniforms) {
+  const ProjectorInputs in{programs, StartedShow.textures, StartedShow.FullscreenQuad,
+                           sceneTarget.colourTexture, screen.AspectRatio};
   // Before the first film frame there is no card and no scratch overlay, not
   // image 0: the scene target, and nothing on unit 2.
-  ProjectorPass(FilmFrameState{}, 1.0);
-  EXPECT_EQ(BoundOnUnit(1), static_cast<GLint>(SceneTarget.colourTexture));
+  ProjectorPass(in, FilmFrameState{}, 1.0);
+  EXPECT_EQ(BoundOnUnit(1), static_cast<GLint>(sceneTarget.colourTexture));
   EXPECT_EQ(BoundOnUnit(2), 0);
 
 
@@ -205,13 +211,13 @@ TEST(ProjectorPass, BindsUnitsAndSetsUniforms) {
   state.scratchOffset[0] = 0.4f, state.scratchOffset[1] = 0.6f;
 
   // An effect section projects the scene target...
-  ProjectorPass(state, 0.75);
-  EXPECT_EQ(BoundOnUnit(0), static_cast<GLint>(TextureTable[kImageFrame]));
-  EXPECT_EQ(BoundOnUnit(1), static_cast<GLint>(SceneTarget.colourTexture));
-  EXPECT_EQ(BoundOnUnit(2), static_cast<GLint>(TextureTable[21]));
+  ProjectorPass(in, state, 0.75);
+  EXPECT_EQ(BoundOnUnit(0), static_cast<GLint>(textureTable[kImageFrame]));
+  EXPECT_EQ(BoundOnUnit(1), static_cast<GLint>(sceneTarget.colourTexture));
+  EXPECT_EQ(BoundOnUnit(2), static_cast<GLint>(textureTable[21]));
   GLint current = 0;
   glGetIntegerv(GL_CURRENT_PROGRAM, &current);
-  EXPECT_EQ(current, static_cast<GLint>(ProgramTable[kProgramProjector]));
+  EXPECT_EQ(current, static_cast<GLint>(programs.ProgramTable[kProgramProjector]));
   const int p = kProgramProjector;
   EXPECT_EQ(UniformInt(p, "T"), 0);
   EXPECT_EQ(UniformInt(p, "F"), 1);
@@ -226,53 +232,96 @@ TEST(ProjectorPass, BindsUnitsAndSetsUniforms) {
 
   // ...a title card section projects the card itself.
   state.sceneImage = 13;
-  ProjectorPass(state, 90.65);
-  EXPECT_EQ(BoundOnUnit(1), static_cast<GLint>(TextureTable[13]));
+  ProjectorPass(in, state, 90.65);
+  EXPECT_EQ(BoundOnUnit(1), static_cast<GLint>(textureTable[13]));
   EXPECT_EQ(UniformValue(p, "r", 1), (std::vector<float>{90.65f}));
 }
 
 TEST(Director, ScenePassRestoresTheWindowAndShowsTheCard) {
-  Director = DirectorState{};
-  DemoTime = 6.0;  // a title card
-  RenderShowPass();
+  Show show = StartedShow;
+  show.DemoTime = 6.0;  // a title card
+  RenderShowPass(&show);
   GLint framebuffer = -1, viewport[4] = {};
   glGetIntegerv(GL_FRAMEBUFFER_BINDING, &framebuffer);
   glGetIntegerv(GL_VIEWPORT, viewport);
   EXPECT_EQ(framebuffer, 0);
-  EXPECT_EQ(viewport[2], WindowWidth);
-  EXPECT_EQ(viewport[3], WindowHeight);
-  EXPECT_EQ(BoundOnUnit(1), static_cast<GLint>(TextureTable[5]));
+  EXPECT_EQ(viewport[2], screen.WindowWidth);
+  EXPECT_EQ(viewport[3], screen.WindowHeight);
+  EXPECT_EQ(BoundOnUnit(1), static_cast<GLint>(textureTable[5]));
 
   // The window's sides beyond the 4:3 picture stay black; its middle is lit.
-  std::vector<uint8_t> pixels(static_cast<size_t>(WindowWidth) * WindowHeight * 4);
-  glReadPixels(0, 0, WindowWidth, WindowHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-  const auto at = [&](int x, int y) { return pixels[(static_cast<size_t>(y) * WindowWidth + x) * 4]; };
-  EXPECT_EQ(at(2, WindowHeight / 2), 0);
-  EXPECT_EQ(at(WindowWidth - 3, WindowHeight / 2), 0);
+  std::vector<uint8_t> pixels(static_cast<size_t>(screen.WindowWidth) * screen.WindowHeight * 4);
+  glReadPixels(0, 0, screen.WindowWidth, screen.WindowHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+  const auto at = [&](int x, int y) { return pixels[(static_cast<size_t>(y) * screen.WindowWidth + x) * 4]; };
+  EXPECT_EQ(at(2, screen.WindowHeight / 2), 0);
+  EXPECT_EQ(at(screen.WindowWidth - 3, screen.WindowHeight / 2), 0);
   int lit = 0;
-  for (int x = WindowWidth / 4; x < 3 * WindowWidth / 4; ++x) {
-    for (int y = WindowHeight / 4; y < 3 * WindowHeight / 4; ++y) lit += at(x, y) > 128;
+  for (int x = screen.WindowWidth / 4; x < 3 * screen.WindowWidth / 4; ++x) {
+    for (int y = screen.WindowHeight / 4; y < 3 * screen.WindowHeight / 4; ++y) lit += at(x, y) > 128;
   }
   EXPECT_GT(lit, 50);  // the card's lettering shows through
 }
 
 TEST(MainLoop, TheEndOfTheTimelineEndsTheShowOnePassLater) {
-  const DirectorState director = Director;
-  const uint32_t lcg = ShowLcgState, rand = ShowRandState;
-  const double demoTime = DemoTime;
-  Director = DirectorState{};
+  Show show = StartedShow;
   int exitCode = -7;
   // The burn-out still runs at 131 s; the film frame after it has no
   // section, and the pass that found that is followed by exactly one more.
-  EXPECT_FALSE(RunShowPass(131.0, &exitCode));
-  EXPECT_FALSE(RunShowPass(131.02, &exitCode));
+  EXPECT_FALSE(RunShowPass(&show, 131.0, &exitCode));
+  EXPECT_FALSE(RunShowPass(&show, 131.02, &exitCode));
   EXPECT_EQ(exitCode, -7);
-  EXPECT_TRUE(RunShowPass(131.04, &exitCode));
+  EXPECT_TRUE(RunShowPass(&show, 131.04, &exitCode));
   EXPECT_EQ(exitCode, 0);
   // The request was taken: a later pass starts afresh.
-  Director = DirectorState{};
-  EXPECT_FALSE(RunShowPass(6.0, &exitCode));
-  Director = director;
-  ShowLcgState = lcg, ShowRandState = rand;
-  DemoTime = demoTime;
+  show = StartedShow;
+  EXPECT_FALSE(RunShowPass(&show, 6.0, &exitCode));
+}
+
+// The random sequences are shared in a fixed order: start-up seeds ShowLcg
+// and makes ShowRand's draws 1 to 96 for the ball tables, and the director's
+// first film frame goes on from draw 97. Each pass draws from the Show it is
+// given and from nothing else, so two copies given the same passes agree,
+// and the show they were copied from is left as it was.
+TEST(Show, StartUpAndTheDirectorShareTheSequencesInOrder) {
+  EXPECT_EQ(StartedShow.ShowLcgState, kShowLcgSeed);
+  uint32_t rand = kShowRandStart;
+  float motion[64], positions[32];
+  FillBallTables(&rand, motion, positions);
+  EXPECT_EQ(StartedShow.ShowRandState, rand);
+  const uint32_t randAtStart = rand;
+  EXPECT_EQ(std::memcmp(StartedShow.BallMotionTable, motion, sizeof motion), 0);
+  EXPECT_EQ(std::memcmp(StartedShow.BallPositions, positions, sizeof positions), 0);
+  EXPECT_EQ(StartedShow.Director.FilmFrameIndex, 0);
+
+  Show first = StartedShow, second = StartedShow;
+  // The first pass begins no film frame: one ShowLcg draw, no ShowRand draw.
+  first.DemoTime = 0.01;
+  RenderShowPass(&first);
+  EXPECT_EQ(first.ShowLcgState, 3334503126u);
+  EXPECT_EQ(first.ShowRandState, rand);
+  // The first film frame: the scratch overlay of draw 97 (16118 mod 4 = 2).
+  first.DemoTime = 1.0 / 16.0;
+  RenderShowPass(&first);
+  EXPECT_EQ(first.Director.FilmFrameIndex, 1);
+  EXPECT_EQ(first.Director.frame.scratchImage, kImageFirstScratch + 2);
+  EXPECT_EQ(first.ShowLcgState, 3334503126u * 1878557649u);
+  ShowRandDraw(&rand), ShowRandDraw(&rand), ShowRandDraw(&rand);
+  EXPECT_EQ(first.ShowRandState, rand);
+
+  for (const double time : {0.01, 1.0 / 16.0, 40.0, 61.5, 81.0}) {
+    first.DemoTime = second.DemoTime = time;
+    if (time > 1.0) RenderShowPass(&first);
+    RenderShowPass(&second);
+  }
+  EXPECT_EQ(second.ShowLcgState, first.ShowLcgState);
+  EXPECT_EQ(second.ShowRandState, first.ShowRandState);
+  EXPECT_EQ(second.Director.FilmFrameIndex, first.Director.FilmFrameIndex);
+  EXPECT_EQ(std::memcmp(&second.Director.frame, &first.Director.frame, sizeof(FilmFrameState)), 0);
+  EXPECT_EQ(std::memcmp(second.BallPositions, first.BallPositions, sizeof positions), 0);
+  // The metaballs at 61.5 s moved the copies' balls, not the original's.
+  EXPECT_NE(std::memcmp(first.BallPositions, positions, sizeof positions), 0);
+  EXPECT_EQ(std::memcmp(StartedShow.BallPositions, positions, sizeof positions), 0);
+  EXPECT_EQ(StartedShow.ShowLcgState, kShowLcgSeed);
+  EXPECT_EQ(StartedShow.ShowRandState, randAtStart);
+  EXPECT_EQ(StartedShow.Director.FilmFrameIndex, 0);
 }

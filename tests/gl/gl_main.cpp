@@ -8,6 +8,7 @@
 #include "gl_start.h"
 
 StartupTextureState TexturesAtStartup;
+Show StartedShow;
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
@@ -15,17 +16,18 @@ int main(int argc, char** argv) {
   options.outputWidth = 320;
   options.outputHeight = 180;  // 16:9, so the picture has black sides
   options.instanceGuard = nullptr;
-  if (!StartShow(options)) {
+  if (!StartShow(options, &StartedShow)) {
     std::fprintf(stderr, "start-up failed\n");
     return 1;
   }
   // What start-up left for later, and one upload on demand, before the
   // checks load the rest.
-  TexturesAtStartup.loaded = LoadedTextureCount();
-  ImageTexture(kImageStars);
-  TexturesAtStartup.loadedAfterOneUse = LoadedTextureCount();
-  TexturesAtStartup.starsLoaded = TextureIsLoaded(kImageStars);
+  TextureSet* textures = &StartedShow.textures;
+  TexturesAtStartup.loaded = LoadedTextureCount(*textures);
+  ImageTexture(textures, kImageStars);
+  TexturesAtStartup.loadedAfterOneUse = LoadedTextureCount(*textures);
+  TexturesAtStartup.starsLoaded = TextureIsLoaded(*textures, kImageStars);
   TextureFailure failure{};
-  TexturesAtStartup.allLoaded = FinishTextureLoading(&failure);
+  TexturesAtStartup.allLoaded = FinishTextureLoading(textures, &failure);
   return RUN_ALL_TESTS();
 }

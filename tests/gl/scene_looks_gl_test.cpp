@@ -44,7 +44,8 @@ TEST_F(SceneLook, MandelbrotZoomShowsDetailOnEveryFilmFrame) {
   int fewestLevels = kLevels;
   double darkest = 0.0;
   for (int frame = 0; frame < kFrames; ++frame) {
-    ScreenEffect(static_cast<double>(frame) / kFrames);
+    const double progress = static_cast<double>(frame) / kFrames;
+    ScreenEffect(EffectInputsAt(99.0 + 5.0 * progress), progress);
     const std::vector<int> red = ReadRed();
     // The middle of the glass, clear of the bezel and the rounded corners.
     int share[kLevels] = {}, counted = 0, dark = 0;
@@ -96,18 +97,18 @@ TEST_F(SceneLook, MandelbrotFramingFollowsTheImagesTextureSpace) {
     }
     return false;
   };
-  const GLint scale = UniformLocation({kProgramScreen, "ts"});
-  const GLint offset = UniformLocation({kProgramScreen, "tb"});
+  const GLint scale = UniformLocation(StartedShow.programs, {kProgramScreen, "ts"});
+  const GLint offset = UniformLocation(StartedShow.programs, {kProgramScreen, "tb"});
   const int middle = (kSceneHeight / 2) * kSceneWidth + kSceneWidth / 2;
   int insideTone = -1;
   std::vector<int> outsideTones;
   for (const Probe& probe : probes) {
     ASSERT_EQ(escapes(probe.re, probe.im), !probe.inside) << probe.re << " + " << probe.im << "i";
-    ScreenEffect(0.0);
+    ScreenEffect(EffectInputsAt(99.0), 0.0);
     gl.glUniform2f(scale, 1e-6f, 1e-6f);
     gl.glUniform2f(offset, static_cast<float>(0.5 + (probe.im - 0.335) / 3.25),
                    static_cast<float>(0.75 + (probe.re - 0.365) / 3.25));
-    DrawFullscreenQuad();
+    DrawFullscreenQuad(StartedShow.FullscreenQuad);
     const int tone = ReadRed()[middle];
     if (probe.inside) {
       if (insideTone < 0) insideTone = tone;

@@ -27,17 +27,21 @@ constexpr int kFramesPerSection = 5 * kFilmFramesPerSecond;
 struct Section {
   const char* name;
   int firstSecond;
-  void (*render)();
+  void (*render)(const EffectInputs& in);
 };
+float ballPositions[32];
+void Metaballs(const EffectInputs& in) {
+  MetaballsEffect(in, StartedShow.BallMotionTable, ballPositions);
+}
 const Section kSections[] = {
-    {"star tunnel", 34, [] { StarTunnelEffect(); }},
-    {"planes", 39, [] { PlanesEffect(); }},
-    {"brick tunnel", 49, [] { BrickTunnelEffect(1.0f, 0.0f); }},
-    {"metaballs", 59, [] { MetaballsEffect(); }},
-    {"swaying tunnel", 89, [] { BrickTunnelEffect(-2.0f, 2.0f); }},
+    {"star tunnel", 34, [](const EffectInputs& in) { StarTunnelEffect(in); }},
+    {"planes", 39, [](const EffectInputs& in) { PlanesEffect(in); }},
+    {"brick tunnel", 49, [](const EffectInputs& in) { BrickTunnelEffect(in, 1.0f, 0.0f); }},
+    {"metaballs", 59, Metaballs},
+    {"swaying tunnel", 89, [](const EffectInputs& in) { BrickTunnelEffect(in, -2.0f, 2.0f); }},
     {"mandelbrot zoom", 99,
-     [] { ScreenEffect((DemoTime - 99.0) / 5.0); }},
-    {"metaballs again", 109, [] { MetaballsEffect(); }},
+     [](const EffectInputs& in) { ScreenEffect(in, (in.DemoTime - 99.0) / 5.0); }},
+    {"metaballs again", 109, Metaballs},
 };
 
 // Processor time of the whole process, every thread, in milliseconds.
@@ -51,8 +55,8 @@ class SceneSection : public SceneTargetTest {
  protected:
   // Film frame `frame` of the section, at the time the director draws it.
   static void Draw(const Section& section, int frame) {
-    DemoTime = section.firstSecond + static_cast<double>(frame) / kFilmFramesPerSecond;
-    section.render();
+    section.render(
+        EffectInputsAt(section.firstSecond + static_cast<double>(frame) / kFilmFramesPerSecond));
   }
 
   static std::vector<uint8_t> ReadTarget() {

@@ -24,8 +24,8 @@
 
 #include "app/main_loop.h"
 #include "app/startup.h"
-#include "common/show_state.h"
 #include "demo/film_frame.h"
+#include "demo/show.h"
 #include "video_export.h"
 
 namespace {
@@ -82,20 +82,20 @@ bool ParseTimes(const char* text) {
 }
 
 // Writes every request due at this pass's time (the pass runs at exactly it).
-void CaptureDue() {
-  std::vector<unsigned char> pixels(static_cast<size_t>(WindowWidth) * WindowHeight * 4);
+void CaptureDue(const Show& show) {
+  const int32_t width = show.screen.WindowWidth, height = show.screen.WindowHeight;
+  std::vector<unsigned char> pixels(static_cast<size_t>(width) * height * 4);
   bool read = false;
-  while (nextRequest < requests.size() && requests[nextRequest].time <= DemoTime) {
+  while (nextRequest < requests.size() && requests[nextRequest].time <= show.DemoTime) {
     if (!read) {
       glPixelStorei(GL_PACK_ALIGNMENT, 1);
       glReadBuffer(GL_BACK);
-      glReadPixels(0, 0, WindowWidth, WindowHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+      glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
       read = true;
     }
     const std::string path = outputDir + "/t" + requests[nextRequest].label + ".png";
     stbi_flip_vertically_on_write(1);  // GL rows run bottom to top
-    if (!stbi_write_png(path.c_str(), WindowWidth, WindowHeight, 4, pixels.data(),
-                        WindowWidth * 4)) {
+    if (!stbi_write_png(path.c_str(), width, height, 4, pixels.data(), width * 4)) {
       std::fprintf(stderr, "nitrate-capture: cannot write %s\n", path.c_str());
       writeFailed = true;
     }
@@ -245,7 +245,8 @@ int CapturePictures(const Arguments& a) {
   mkdir(outputDir.c_str(), 0755);  // an existing folder is fine
   if (!EnterContent(a.contentDir)) return Usage("cannot enter the --content folder");
 
-  if (!StartShowWithEveryPicture(a.start)) return -1;
+  Show show;
+  if (!StartShowWithEveryPicture(a.start, &show)) return -1;
   int exitCode = 0;
   // Passes at k / fps, plus one at each requested time exactly.
   long pass = 0;
@@ -254,7 +255,7 @@ int CapturePictures(const Arguments& a) {
     const double wanted = requests[nextRequest].time;
     const double time = std::min(regular, wanted);
     if (regular <= wanted) ++pass;
-    if (RunShowPass(time, &exitCode, CaptureDue)) break;
+    if (RunShowPass(&show, time, &exitCode, CaptureDue)) break;
   }
   if (nextRequest < requests.size()) {
     std::fprintf(stderr, "nitrate-capture: the show ended before %s s\n",

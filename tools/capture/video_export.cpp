@@ -34,7 +34,7 @@ extern "C" {
 #include "app/startup.h"
 #include "audio/music_stream.h"
 #include "common/messages.h"
-#include "common/show_state.h"
+#include "demo/show.h"
 #include "video_file.h"
 #include "video_soundtrack.h"
 
@@ -119,6 +119,7 @@ struct Pipeline {
   // handed over, read by the converter until it gives the buffer back.
   const uint8_t* mapped[kMaxSlots] = {};
   int64_t passesRead = 0;  // read-backs started
+  Show* show = nullptr;    // what the passes render, started by StartRendering
 
   void Fail(const std::string& why) {
     {
@@ -164,7 +165,7 @@ void Unmap(Pipeline* p, int slot) {
 // Runs after each pass has drawn, before the swap: starts this pass's
 // read-back into the next buffer once the converter has given it back, and
 // forwards the previous pass's.
-void ReadBackPass() {
+void ReadBackPass(const Show& /*show*/) {
   Pipeline* p = activePipeline;
   int slot = 0;
   if (!p->freeReadback.Pop(&slot)) return;  // stopped
@@ -313,13 +314,13 @@ bool PlanFile(const VideoExportOptions& options, VideoContainer container, int64
 
 // Start-up with an off-screen window of the export's size. 0, or the exit
 // code when start-up failed or the window is not that size.
-int StartRendering(const VideoExportOptions& options) {
+int StartRendering(const VideoExportOptions& options, Show* show) {
   StartOptions start;
   start.outputWidth = options.width;
   start.outputHeight = options.height;
   start.instanceGuard = nullptr;
-  if (!StartShowWithEveryPicture(start)) return -1;
-  if (WindowWidth != options.width || WindowHeight != options.height) {
+  if (!StartShowWithEveryPicture(start, show)) return -1;
+  if (show->screen.WindowWidth != options.width || show->screen.WindowHeight != options.height) {
     return FailWith("cannot render " + std::to_string(options.width) + "x" +
                     std::to_string(options.height) + " pictures");
   }
@@ -412,7 +413,7 @@ void RunPasses(Pipeline* p, int64_t total, bool rendering, bool terminal,
   for (int64_t pass = 0; pass < total && !interruptRequested && !p->failed; ++pass) {
     if (rendering) {
       int showExit = 0;
-      if (RunShowPass(static_cast<double>(pass) / options.fps, &showExit, ReadBackPass)) {
+      if (RunShowPass(p->show, static_cast<double>(pass) / options.fps, &showExit, ReadBackPass)) {
         char text[64];
         std::snprintf(text, sizeof text, "the show ended before %g s", options.until);
         p->Fail(text);
@@ -531,8 +532,9 @@ int RunVideoExport(const VideoExportOptions& options) {
     if (!PlanFile(options, container, total, &fileOptions, &why)) return FailWith(why);
   }
   const bool rendering = options.stage != VideoStage::kEncode;
+  Show show;
   if (rendering) {
-    if (const int exitCode = StartRendering(options); exitCode != 0) return exitCode;
+    if (const int exitCode = StartRendering(options, &show); exitCode != 0) return exitCode;
   }
   Soundtrack soundtrack{};
   if (!OpenSoundtrack(&soundtrack, kMusicPath)) {
@@ -551,6 +553,7 @@ int RunVideoExport(const VideoExportOptions& options) {
   Pipeline pipeline;
   Pipeline* p = &pipeline;
   p->options = options;
+  p->show = &show;
   p->rgbaBytes = static_cast<size_t>(options.width) * options.height * 4;
   if (const int exitCode = OpenOutputs(p, &fileOptions, &soundtrack); exitCode != 0) {
     CloseSoundtrack(&soundtrack);
