@@ -16,6 +16,8 @@ namespace {
 // 23 ms at 44100 Hz, far below the refill thread's quarter-buffer rhythm.
 constexpr Uint16 kDeviceBufferFrames = 1024;
 constexpr int kBytesPerFrame = 2 * sizeof(float);
+constexpr const char* kShowName = "NITRATE";
+constexpr const char* kStreamName = "Music";
 
 struct AudioLoop {
   SDL_AudioDeviceID device;
@@ -79,6 +81,11 @@ SDL_AudioDeviceID OpenOnLaterDriver(const SDL_AudioSpec& wanted) {
 
 bool AudioDeviceOpenLoop(uint32_t sampleRate, const float* loop, uint32_t frameCount) {
   if (audioLoop.device != 0 || !loop || frameCount == 0 || sampleRate > 0x7FFFFFFF) return false;
+  // What a desktop's sound settings list the stream under, instead of
+  // "SDL Application". Read when a driver connects; SDL_AUDIO_DEVICE_APP_NAME
+  // and SDL_AUDIO_DEVICE_STREAM_NAME in the environment still win.
+  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, kShowName);
+  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, kStreamName);
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     std::fprintf(stderr, "No sound: %s\n", SDL_GetError());
     return false;
