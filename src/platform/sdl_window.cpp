@@ -57,6 +57,65 @@ void TieChildToParent() {
   if (getppid() != boxParent) _exit(1);
 }
 
+// Whether a window manager has put the X11 window into a frame of its own.
+bool IsFramed(SDL_Window* target) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(target, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+  Window root = 0;
+  Window parent = 0;
+  Window* children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(info.info.x11.display, info.info.x11.window, &root, &parent, &children, &count)) {
+    return false;
+  }
+  if (children) XFree(children);
+  return parent != root;
+}
+
+// On X11 a window manager stacks a box of its own in the normal layer, so a
+// box without an owner opens behind a running copy of the show, which holds
+// the topmost ("above") state: the user never sees it, and the second copy
+// waits for an answer that cannot be given. A box is therefore made the
+// dialog of a 1 x 1 borderless topmost window under its middle: window
+// managers stack a dialog with its owner, above the owner, in the owner's
+// layer. Nothing where the X11 driver cannot start (then SDL's own choice
+// shows the box, as zenity on Wayland). The owner, or null.
+SDL_Window* CreateBoxOwner() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!driver) {
+    const char* display = std::getenv("DISPLAY");
+    if (!(display && *display)) return nullptr;
+    const char* requested = std::getenv("SDL_VIDEODRIVER");
+    if (requested && *requested && std::strcmp(requested, "x11") != 0) return nullptr;
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
+    driver = SDL_GetCurrentVideoDriver();
+  }
+  if (!driver || std::strcmp(driver, "x11") != 0) return nullptr;
+  int x = SDL_WINDOWPOS_CENTERED;
+  int y = SDL_WINDOWPOS_CENTERED;
+  SDL_Rect bounds;
+  if (SDL_GetDisplayBounds(0, &bounds) == 0) {
+    x = bounds.x + bounds.w / 2;
+    y = bounds.y + bounds.h / 3;
+  }
+  SDL_Window* owner = SDL_CreateWindow(
+      "", x, y, 1, 1, SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_SKIP_TASKBAR);
+  if (!owner) return nullptr;
+  SDL_ShowWindow(owner);
+  // SDL places the box by the owner's place relative to its parent, taken
+  // once more as relative to the root: right where a window manager framed
+  // the owner, at twice its place where none did (mutter leaves borderless
+  // windows unframed).
+  if (x != SDL_WINDOWPOS_CENTERED && !IsFramed(owner)) SDL_SetWindowPosition(owner, x / 2, y / 2);
+  // An activation request: a window manager that keeps a newly mapped window
+  // of another program below the focused one (mutter does) raises and
+  // focuses this one, and with it the box.
+  SDL_RaiseWindow(owner);
+  return owner;
+}
+
 // The window asks to quit; the pump that saw it returns the request.
 void PostQuit(int exitCode) {
   if (!quitPosted) quitCode = exitCode;
@@ -200,8 +259,10 @@ void PlatformShowMessage(const char* caption, const char* text) {
     boxParent = getpid();
     pthread_atfork(nullptr, nullptr, TieChildToParent);
   }
+  SDL_Window* owner = CreateBoxOwner();
   // Fails quickly (and harmlessly) where there is no display to show it on.
-  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, shownCaption, text ? text : "", nullptr);
+  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, shownCaption, text ? text : "", owner);
+  if (owner) SDL_DestroyWindow(owner);
 }
 
 bool PlatformPumpEvents(int* exitCode) {
