@@ -73,6 +73,27 @@ bool IsFramed(SDL_Window* target) {
   return parent != root;
 }
 
+// Moves the X11 window to (x, y) on the root and waits up to a second until
+// the window manager has done so: SDL itself waits only 100 ms, too short
+// for a loaded compositor.
+void MoveAndWait(SDL_Window* target, int x, int y) {
+  SDL_SetWindowPosition(target, x, y);
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(target, &info) || info.subsystem != SDL_SYSWM_X11) return;
+  Display* display = info.info.x11.display;
+  for (int i = 0; i < 100; ++i) {
+    int rootX = 0;
+    int rootY = 0;
+    Window child = 0;
+    XSync(display, False);
+    XTranslateCoordinates(display, info.info.x11.window, DefaultRootWindow(display), 0, 0, &rootX,
+                          &rootY, &child);
+    if (rootX == x && rootY == y) return;
+    SDL_Delay(10);
+  }
+}
+
 // On X11 a window manager stacks a box of its own in the normal layer, so a
 // box without an owner opens behind a running copy of the show, which holds
 // the topmost ("above") state: the user never sees it, and the second copy
@@ -100,15 +121,18 @@ SDL_Window* CreateBoxOwner() {
     x = bounds.x + bounds.w / 2;
     y = bounds.y + bounds.h / 3;
   }
-  SDL_Window* owner = SDL_CreateWindow(
-      "", x, y, 1, 1, SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_SKIP_TASKBAR);
-  if (!owner) return nullptr;
-  SDL_ShowWindow(owner);
   // SDL places the box by the owner's place relative to its parent, taken
   // once more as relative to the root: right where a window manager framed
-  // the owner, at twice its place where none did (mutter leaves borderless
-  // windows unframed).
-  if (x != SDL_WINDOWPOS_CENTERED && !IsFramed(owner)) SDL_SetWindowPosition(owner, x / 2, y / 2);
+  // the owner, at twice its place where none did. mutter leaves borderless
+  // windows unframed, so the owner starts at half its place, and moves to
+  // the whole where it was framed after all.
+  const bool placed = x != SDL_WINDOWPOS_CENTERED;
+  SDL_Window* owner =
+      SDL_CreateWindow("", placed ? x / 2 : x, placed ? y / 2 : y, 1, 1,
+                       SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_SKIP_TASKBAR);
+  if (!owner) return nullptr;
+  SDL_ShowWindow(owner);
+  if (placed && IsFramed(owner)) MoveAndWait(owner, x, y);
   // An activation request: a window manager that keeps a newly mapped window
   // of another program below the focused one (mutter does) raises and
   // focuses this one, and with it the box.
