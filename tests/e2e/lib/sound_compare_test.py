@@ -61,6 +61,13 @@ class Comparison(unittest.TestCase):
         self.assertEqual(code, 0, out)
         self.assertIn("gaps in the music: 3", out)
 
+    def test_short_gaps_close_together_pass(self):
+        ref = music()
+        # Three gaps within two windows of each other: one step of the lag.
+        code, out = compare(played(ref, [(12000, "gap", 120), (12700, "gap", 120),
+                                         (13400, "gap", 120)]), ref)
+        self.assertEqual(code, 0, out)
+
     def test_music_played_twice_fails_as_repeated(self):
         ref = music()
         code, out = compare(played(ref, [(12000, "replay", 1000)]), ref)
