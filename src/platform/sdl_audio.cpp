@@ -31,7 +31,22 @@ struct AudioLoop {
 };
 AudioLoop audioLoop;
 
+// Asks the scheduler to run the calling thread ahead of ordinary work, once
+// per thread. The show's renderer keeps every core busy, and the two threads
+// of the sound must each wake in time: a late copy is heard as a gap, a late
+// refill as a stretch of music played twice. SDL's own audio thread asks for
+// this itself, but its PipeWire driver calls the callback from a thread of
+// PipeWire's, at ordinary priority. Where the system refuses (no rights, no
+// RealtimeKit) nothing changes.
+void RaiseThisThread(SDL_ThreadPriority priority) {
+  thread_local bool raised = false;
+  if (raised) return;
+  raised = true;
+  SDL_SetThreadPriority(priority);
+}
+
 void SDLCALL FillFromLoop(void*, Uint8* stream, int byteCount) {
+  RaiseThisThread(SDL_THREAD_PRIORITY_TIME_CRITICAL);
   audioLoop.writes.load(std::memory_order_acquire);
   uint64_t played = audioLoop.framesPlayed.load(std::memory_order_relaxed);
   float* out = reinterpret_cast<float*>(stream);
@@ -125,4 +140,7 @@ uint64_t AudioDeviceFramesPlayed() {
   return audioLoop.framesPlayed.load(std::memory_order_acquire);
 }
 
-void AudioDeviceLoopWritten() { audioLoop.writes.fetch_add(1, std::memory_order_release); }
+void AudioDeviceLoopWritten() {
+  RaiseThisThread(SDL_THREAD_PRIORITY_HIGH);
+  audioLoop.writes.fetch_add(1, std::memory_order_release);
+}
