@@ -127,7 +127,10 @@ play() {
   local name=$1 wanted=$2 shown id=; shift 2
   # pipewire-pulse keeps what it records for a late reader; PipeWire's own
   # pw-record loses it, and a loaded machine then reads as a skipping show.
-  parec --device=show.monitor --format=float32le --rate="$rate" --channels=2 --raw \
+  # The recorder runs ahead of ordinary work where it may, as the sound
+  # server does, so that a starved recorder is less likely to be taken for
+  # the show's fault.
+  nice -n -15 parec --device=show.monitor --format=float32le --rate="$rate" --channels=2 --raw \
     --latency-msec=20 >"$work/$name.f32" 2>"$work/$name.recorder.log" &
   recorder=$!
   sleep 0.5
