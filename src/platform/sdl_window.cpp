@@ -94,6 +94,27 @@ void MoveAndWait(SDL_Window* target, int x, int y) {
   }
 }
 
+// Whether an EWMH window manager runs on the X display named by DISPLAY.
+bool WindowManagerRuns() {
+  const char* name = std::getenv("DISPLAY");
+  if (!(name && *name)) return false;
+  Display* display = XOpenDisplay(name);
+  if (!display) return false;
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0;
+  unsigned long after = 0;
+  unsigned char* value = nullptr;
+  const bool found =
+      XGetWindowProperty(display, DefaultRootWindow(display),
+                         XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False), 0, 1, False,
+                         XA_WINDOW, &type, &format, &count, &after, &value) == Success &&
+      type == XA_WINDOW && count == 1;
+  if (value) XFree(value);
+  XCloseDisplay(display);
+  return found;
+}
+
 // On X11 a window manager stacks a box of its own in the normal layer, so a
 // box without an owner opens behind a running copy of the show, which holds
 // the topmost ("above") state: the user never sees it, and the second copy
@@ -104,16 +125,20 @@ void MoveAndWait(SDL_Window* target, int x, int y) {
 // shows the box, as zenity on Wayland). The owner, or null.
 SDL_Window* CreateBoxOwner() {
   const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver && std::strcmp(driver, "x11") != 0) return nullptr;
+  // Without a window manager there are no layers, and SDL would give the
+  // owner the keyboard focus that the box needs: no owner then.
+  if (!WindowManagerRuns()) return nullptr;
   if (!driver) {
-    const char* display = std::getenv("DISPLAY");
-    if (!(display && *display)) return nullptr;
     const char* requested = std::getenv("SDL_VIDEODRIVER");
     if (requested && *requested && std::strcmp(requested, "x11") != 0) return nullptr;
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    // SIGTERM and SIGINT must still end a copy whose box is up, as before
+    // video started: SDL's handlers would turn them into a quit event that
+    // nobody reads while the box waits.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
-    driver = SDL_GetCurrentVideoDriver();
   }
-  if (!driver || std::strcmp(driver, "x11") != 0) return nullptr;
   int x = SDL_WINDOWPOS_CENTERED;
   int y = SDL_WINDOWPOS_CENTERED;
   SDL_Rect bounds;
