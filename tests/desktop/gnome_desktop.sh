@@ -234,8 +234,12 @@ play() {
     shot "$name-after" && ! box_seen "$name-after" && { gone=1; break; }
     sleep 0.25
   done
-  echo "   the box left the screen ${gone:+after $(awk -v p="$answered" -v n="$(date +%s.%N)" \
-    'BEGIN { printf "%.2f s", n - p }')}${gone:-not within 10 s}"
+  if [ -n "$gone" ]; then
+    echo "   the box left the screen after $(awk -v p="$answered" -v n="$(date +%s.%N)" \
+      'BEGIN { printf "%.2f s", n - p }')"
+  else
+    echo "   the box was still on the screen after 10 s"
+  fi
   tell pointer "${pointer%,*}" "${pointer#*,}"
   ends_by Escape
   rate "$work/$name.err"
