@@ -20,4 +20,6 @@ uint64_t AudioDeviceFramesPlayed();
 
 // Called by the thread that writes the loop after each write, so the device's
 // thread sees the new samples (the only hand-off between the two: no locks).
+// The first call raises the calling thread's priority where the system
+// allows, so that it keeps ahead of the device on a busy machine.
 void AudioDeviceLoopWritten();

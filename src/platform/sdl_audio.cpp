@@ -16,6 +16,8 @@ namespace {
 // 23 ms at 44100 Hz, far below the refill thread's quarter-buffer rhythm.
 constexpr Uint16 kDeviceBufferFrames = 1024;
 constexpr int kBytesPerFrame = 2 * sizeof(float);
+constexpr const char* kShowName = "NITRATE";
+constexpr const char* kStreamName = "Music";
 
 struct AudioLoop {
   SDL_AudioDeviceID device;
@@ -29,7 +31,22 @@ struct AudioLoop {
 };
 AudioLoop audioLoop;
 
+// Asks the scheduler to run the calling thread ahead of ordinary work, once
+// per thread. The show's renderer keeps every core busy, and the two threads
+// of the sound must each wake in time: a late copy is heard as a gap, a late
+// refill as a stretch of music played twice. SDL's own audio thread asks for
+// this itself, but its PipeWire driver calls the callback from a thread of
+// PipeWire's, at ordinary priority. Where the system refuses (no rights, no
+// RealtimeKit) nothing changes.
+void RaiseThisThread(SDL_ThreadPriority priority) {
+  thread_local bool raised = false;
+  if (raised) return;
+  raised = true;
+  SDL_SetThreadPriority(priority);
+}
+
 void SDLCALL FillFromLoop(void*, Uint8* stream, int byteCount) {
+  RaiseThisThread(SDL_THREAD_PRIORITY_TIME_CRITICAL);
   audioLoop.writes.load(std::memory_order_acquire);
   uint64_t played = audioLoop.framesPlayed.load(std::memory_order_relaxed);
   float* out = reinterpret_cast<float*>(stream);
@@ -79,6 +96,11 @@ SDL_AudioDeviceID OpenOnLaterDriver(const SDL_AudioSpec& wanted) {
 
 bool AudioDeviceOpenLoop(uint32_t sampleRate, const float* loop, uint32_t frameCount) {
   if (audioLoop.device != 0 || !loop || frameCount == 0 || sampleRate > 0x7FFFFFFF) return false;
+  // What a desktop's sound settings list the stream under, instead of
+  // "SDL Application". Read when a driver connects; SDL_AUDIO_DEVICE_APP_NAME
+  // and SDL_AUDIO_DEVICE_STREAM_NAME in the environment still win.
+  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, kShowName);
+  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, kStreamName);
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     std::fprintf(stderr, "No sound: %s\n", SDL_GetError());
     return false;
@@ -118,4 +140,7 @@ uint64_t AudioDeviceFramesPlayed() {
   return audioLoop.framesPlayed.load(std::memory_order_acquire);
 }
 
-void AudioDeviceLoopWritten() { audioLoop.writes.fetch_add(1, std::memory_order_release); }
+void AudioDeviceLoopWritten() {
+  RaiseThisThread(SDL_THREAD_PRIORITY_HIGH);
+  audioLoop.writes.fetch_add(1, std::memory_order_release);
+}

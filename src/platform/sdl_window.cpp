@@ -57,6 +57,114 @@ void TieChildToParent() {
   if (getppid() != boxParent) _exit(1);
 }
 
+// Whether a window manager has put the X11 window into a frame of its own.
+bool IsFramed(SDL_Window* target) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(target, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+  Window root = 0;
+  Window parent = 0;
+  Window* children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(info.info.x11.display, info.info.x11.window, &root, &parent, &children, &count)) {
+    return false;
+  }
+  if (children) XFree(children);
+  return parent != root;
+}
+
+// Moves the X11 window to (x, y) on the root and waits up to a second until
+// the window manager has done so: SDL itself waits only 100 ms, too short
+// for a loaded compositor.
+void MoveAndWait(SDL_Window* target, int x, int y) {
+  SDL_SetWindowPosition(target, x, y);
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(target, &info) || info.subsystem != SDL_SYSWM_X11) return;
+  Display* display = info.info.x11.display;
+  for (int i = 0; i < 100; ++i) {
+    int rootX = 0;
+    int rootY = 0;
+    Window child = 0;
+    XSync(display, False);
+    XTranslateCoordinates(display, info.info.x11.window, DefaultRootWindow(display), 0, 0, &rootX,
+                          &rootY, &child);
+    if (rootX == x && rootY == y) return;
+    SDL_Delay(10);
+  }
+}
+
+// Whether an EWMH window manager runs on the X display named by DISPLAY.
+bool WindowManagerRuns() {
+  const char* name = std::getenv("DISPLAY");
+  if (!(name && *name)) return false;
+  Display* display = XOpenDisplay(name);
+  if (!display) return false;
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0;
+  unsigned long after = 0;
+  unsigned char* value = nullptr;
+  const bool found =
+      XGetWindowProperty(display, DefaultRootWindow(display),
+                         XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False), 0, 1, False,
+                         XA_WINDOW, &type, &format, &count, &after, &value) == Success &&
+      type == XA_WINDOW && count == 1;
+  if (value) XFree(value);
+  XCloseDisplay(display);
+  return found;
+}
+
+// On X11 a window manager stacks a box of its own in the normal layer, so a
+// box without an owner opens behind a running copy of the show, which holds
+// the topmost ("above") state: the user never sees it, and the second copy
+// waits for an answer that cannot be given. A box is therefore made the
+// dialog of a 1 x 1 borderless topmost window under its middle: window
+// managers stack a dialog with its owner, above the owner, in the owner's
+// layer. Nothing where the X11 driver cannot start (then SDL's own choice
+// shows the box, as zenity on Wayland). The owner, or null.
+SDL_Window* CreateBoxOwner() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver && std::strcmp(driver, "x11") != 0) return nullptr;
+  // Without a window manager there are no layers, and SDL would give the
+  // owner the keyboard focus that the box needs: no owner then.
+  if (!WindowManagerRuns()) return nullptr;
+  if (!driver) {
+    const char* requested = std::getenv("SDL_VIDEODRIVER");
+    if (requested && *requested && std::strcmp(requested, "x11") != 0) return nullptr;
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    // SIGTERM and SIGINT must still end a copy whose box is up, as before
+    // video started: SDL's handlers would turn them into a quit event that
+    // nobody reads while the box waits.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
+  }
+  int x = SDL_WINDOWPOS_CENTERED;
+  int y = SDL_WINDOWPOS_CENTERED;
+  SDL_Rect bounds;
+  if (SDL_GetDisplayBounds(0, &bounds) == 0) {
+    x = bounds.x + bounds.w / 2;
+    y = bounds.y + bounds.h / 3;
+  }
+  // SDL places the box by the owner's place relative to its parent, taken
+  // once more as relative to the root: right where a window manager framed
+  // the owner, at twice its place where none did. mutter leaves borderless
+  // windows unframed, so the owner starts at half its place, and moves to
+  // the whole where it was framed after all.
+  const bool placed = x != SDL_WINDOWPOS_CENTERED;
+  SDL_Window* owner =
+      SDL_CreateWindow("", placed ? x / 2 : x, placed ? y / 2 : y, 1, 1,
+                       SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_SKIP_TASKBAR);
+  if (!owner) return nullptr;
+  SDL_ShowWindow(owner);
+  if (placed && IsFramed(owner)) MoveAndWait(owner, x, y);
+  // An activation request: a window manager that keeps a newly mapped window
+  // of another program below the focused one (mutter does) raises and
+  // focuses this one, and with it the box.
+  SDL_RaiseWindow(owner);
+  return owner;
+}
+
 // The window asks to quit; the pump that saw it returns the request.
 void PostQuit(int exitCode) {
   if (!quitPosted) quitCode = exitCode;
@@ -200,8 +308,10 @@ void PlatformShowMessage(const char* caption, const char* text) {
     boxParent = getpid();
     pthread_atfork(nullptr, nullptr, TieChildToParent);
   }
+  SDL_Window* owner = CreateBoxOwner();
   // Fails quickly (and harmlessly) where there is no display to show it on.
-  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, shownCaption, text ? text : "", nullptr);
+  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, shownCaption, text ? text : "", owner);
+  if (owner) SDL_DestroyWindow(owner);
 }
 
 bool PlatformPumpEvents(int* exitCode) {

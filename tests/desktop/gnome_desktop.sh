@@ -226,6 +226,20 @@ play() {
   second=
   check "Return answers it, and it ends with -1 (got $rc)" test "$rc" -eq 255
   check "the show plays on" kill -0 "$show"
+  # A user presses Escape once the box has left the screen; under load
+  # mutter takes a while to hand the keyboard back from zenity's box.
+  local answered gone=
+  answered=$(date +%s.%N)
+  for _ in $(seq 1 20); do
+    shot "$name-after" && ! box_seen "$name-after" && { gone=1; break; }
+    sleep 0.25
+  done
+  if [ -n "$gone" ]; then
+    echo "   the box left the screen after $(awk -v p="$answered" -v n="$(date +%s.%N)" \
+      'BEGIN { printf "%.2f s", n - p }')"
+  else
+    echo "   the box was still on the screen after 10 s"
+  fi
   tell pointer "${pointer%,*}" "${pointer#*,}"
   ends_by Escape
   rate "$work/$name.err"

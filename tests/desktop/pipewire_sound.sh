@@ -91,8 +91,9 @@ echo "   $(pactl info | grep -E 'Server Name|Default Sample' | sed 's/^/  /' | t
 echo "   $(pactl list short sinks | awk '{print $2, $4, $5, $6}')"
 
 # stream_of PID: how process PID plays into PipeWire: the protocol
-# (pipewire-pulse, or native for PipeWire's own), the node's latency and the
-# nodes it is linked to. Nothing when it has no stream.
+# (pipewire-pulse, or native for PipeWire's own), the node's latency, its
+# application/media name and the nodes it is linked to, as "API LATENCY
+# NAME to NODES". Nothing when it has no stream.
 stream_of() {
   pw-dump 2>/dev/null | /usr/bin/python3 -c '
 import json, sys
@@ -110,7 +111,9 @@ for o in objects:
     api = node.get("client.api", client.get("client.api", "native"))
     linked = sorted({props[l["info"]["input-node-id"]].get("node.name", "?") for l in objects
                      if kind[l["id"]] == "Link" and l["info"]["output-node-id"] == o["id"]})
-    print(api, node.get("node.latency", "-"), "to", ",".join(linked) or "nothing")
+    name = node.get("application.name", client.get("application.name", "?"))
+    named = "%s/%s" % (name, node.get("media.name", "?"))
+    print(api, node.get("node.latency", "-"), named.replace(" ", "_"), "to", ",".join(linked) or "nothing")
     break
 ' "$1"
 }
@@ -124,7 +127,10 @@ play() {
   local name=$1 wanted=$2 shown id=; shift 2
   # pipewire-pulse keeps what it records for a late reader; PipeWire's own
   # pw-record loses it, and a loaded machine then reads as a skipping show.
-  parec --device=show.monitor --format=float32le --rate="$rate" --channels=2 --raw \
+  # The recorder runs ahead of ordinary work where it may, as the sound
+  # server does, so that a starved recorder is less likely to be taken for
+  # the show's fault.
+  nice -n -15 parec --device=show.monitor --format=float32le --rate="$rate" --channels=2 --raw \
     --latency-msec=20 >"$work/$name.f32" 2>"$work/$name.recorder.log" &
   recorder=$!
   sleep 0.5
@@ -197,6 +203,8 @@ for driver in pipewire pulseaudio; do
   want=native; [ "$driver" = pulseaudio ] && want=pipewire-pulse
   check "it plays into the null sink through $want ($stream)" \
     test "${stream%% *}" = "$want" -a "${stream##* }" = show
+  check "the stream is named for the show (${stream:+$(cut -d' ' -f3 <<<"$stream")})" \
+    test "$(cut -d' ' -f3 <<<"$stream")" = NITRATE/Music
   check "Escape ends the show with 0 (got $rc)" test "$rc" -eq 0
   check "the show opened its sound output" bash -c "! grep -q 'No sound' '$work/$driver.err'"
   heard "$driver" "$seconds"

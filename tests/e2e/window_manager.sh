@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The show under a real window manager (openbox): the window asks for
 # fullscreen and topmost before it is mapped, so it covers the screen with
-# no border from its first frame, has the focus, and still ends on Escape.
+# no border from its first frame, has the focus, and still ends on Escape; a
+# second copy's box opens over it, with the focus.
 # Usage: window_manager.sh BUILD_DIR SOURCE_DIR (re-runs itself under Xvfb).
 set -u
 build=$(cd "$1" && pwd); source=$(cd "$2" && pwd)
@@ -48,6 +49,32 @@ import -window root "$work/a.png"; sleep 0.3; import -window root "$work/b.png"
 change=$(compare -metric AE "$work/a.png" "$work/b.png" null: 2>&1 | awk '{print $1}')
 check "and keeps playing: the picture moves ($change pixels changed)" test "${change%.*}" -gt 1000
 kill "$other_pid" 2>/dev/null
+
+# A second copy: its box must be seen over the topmost show, where the
+# user can answer it, and Return then ends that copy with -1.
+(cd "$source/content" && exec "$build/nitrate" 2>"$work/second") &
+second=$!
+box=$(wait_for_window Error 20)
+check "a second copy shows its box" test -n "$box"
+seen=
+for _ in $(seq 1 20); do
+  sleep 0.5
+  geometry=$(xwininfo -id "${box:-0}" 2>/dev/null | awk '/Absolute upper-left X/ {x=$4}
+    /Absolute upper-left Y/ {y=$4} /Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h "+" x "+" y}')
+  import -window "${box:-0}" "$work/box.png" 2>/dev/null &&
+    import -window root -crop "$geometry" +repage "$work/there.png" 2>/dev/null || continue
+  differ=$(compare -metric AE "$work/box.png" "$work/there.png" null: 2>&1 | awk '{print int($1)}')
+  [ "$differ" -lt 100 ] && { seen=1; break; }
+done
+check "above the show, as the screen shows it (box at $geometry, ${differ:-all} pixels differ)" \
+  test -n "$seen"
+active_is "${box:-0}" || sleep 1
+check "with the focus" active_is "${box:-0}"
+[ -n "$box" ] && xdotool key Return >/dev/null 2>&1
+wait_exit "$second" 5; rc=$?
+[ "$rc" -eq 124 ] && [ -n "$box" ] && { dismiss "$box" "$second"; wait_exit "$second" 5; }
+check "Return ends the second copy with -1 (got $rc)" test "$rc" -eq 255
+check "and the show plays on" kill -0 "$show"
 
 press Escape "$id"
 wait_exit "$show" 3; rc=$?
