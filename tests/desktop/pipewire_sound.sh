@@ -149,7 +149,8 @@ play() {
   stream=
   for _ in $(seq 1 100); do
     stream=$(stream_of "$show")
-    [ -n "$stream" ] && break
+    # The node appears a moment before the session manager links it.
+    [ -n "$stream" ] && [ "${stream##* }" != nothing ] && break
     sleep 0.1
   done
   # The recorder loses the last second or two it buffered when it is
