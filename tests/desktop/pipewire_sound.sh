@@ -134,15 +134,7 @@ play() {
     --latency-msec=20 >"$work/$name.f32" 2>"$work/$name.recorder.log" &
   recorder=$!
   sleep 0.5
-  for _ in $(seq 1 12); do
-    (cd "$source/content" && exec env "$@" NITRATE_STATS=1 "$build/nitrate" 2>"$work/$name.err") &
-    show=$!
-    id=$(wait_for_window NITRATE 20)
-    [ -n "$id" ] && break
-    wait_exit "$show" 10 >/dev/null
-    grep -q "Bad kind of error" "$work/$name.err" || break
-    sleep 5
-  done
+  start_show "$work/$name.err" "$@"
   check "the show opens its window ($(xwininfo -id "${id:-0}" 2>/dev/null |
     awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}'))" test -n "$id"
   shown=$(date +%s.%N)

@@ -82,3 +82,21 @@ check() {  # check DESCRIPTION COMMAND...
   local what=$1; shift
   if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
 }
+
+# start_show ERRFILE [VAR=VALUE...]: starts "$build/nitrate" in
+# "$source/content" with these settings and NITRATE_STATS=1, its stderr into
+# ERRFILE; sets $show (its pid) and $id (its window, empty when none came).
+# Another copy holding the instance guard is waited out, a minute at most.
+start_show() {
+  local err=$1; shift
+  for _ in $(seq 1 12); do
+    (cd "$source/content" && exec env "$@" NITRATE_STATS=1 "$build/nitrate" 2>"$err") &
+    show=$!
+    id=$(wait_for_window NITRATE 20)
+    [ -n "$id" ] && return 0
+    wait_exit "$show" 10 >/dev/null
+    grep -q "Bad kind of error" "$err" || return 1
+    sleep 5
+  done
+  return 1
+}
