@@ -94,25 +94,51 @@ void MoveAndWait(SDL_Window* target, int x, int y) {
   }
 }
 
+// The window named by a root window property of type WINDOW, such as the
+// window manager's _NET_SUPPORTING_WM_CHECK or _NET_ACTIVE_WINDOW; 0 when the
+// property is unset.
+Window RootWindowProperty(Display* display, const char* name) {
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0;
+  unsigned long after = 0;
+  unsigned char* value = nullptr;
+  Window found = 0;
+  if (XGetWindowProperty(display, DefaultRootWindow(display), XInternAtom(display, name, False), 0,
+                         1, False, XA_WINDOW, &type, &format, &count, &after, &value) == Success &&
+      type == XA_WINDOW && format == 32 && count == 1) {
+    found = static_cast<Window>(*reinterpret_cast<unsigned long*>(value));
+  }
+  if (value) XFree(value);
+  return found;
+}
+
 // Whether an EWMH window manager runs on the X display named by DISPLAY.
 bool WindowManagerRuns() {
   const char* name = std::getenv("DISPLAY");
   if (!(name && *name)) return false;
   Display* display = XOpenDisplay(name);
   if (!display) return false;
-  Atom type = None;
-  int format = 0;
-  unsigned long count = 0;
-  unsigned long after = 0;
-  unsigned char* value = nullptr;
-  const bool found =
-      XGetWindowProperty(display, DefaultRootWindow(display),
-                         XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False), 0, 1, False,
-                         XA_WINDOW, &type, &format, &count, &after, &value) == Success &&
-      type == XA_WINDOW && count == 1;
-  if (value) XFree(value);
+  const bool found = RootWindowProperty(display, "_NET_SUPPORTING_WM_CHECK") != 0;
   XCloseDisplay(display);
   return found;
+}
+
+// Waits up to a second until the window manager names the X11 window as the
+// active one. A window manager gives a new dialog the focus only while its
+// owner has it (openbox does so, and refuses a transient of an unfocused
+// window), and a loaded one may handle the owner's activation request after
+// the box has already been mapped.
+void WaitUntilActive(SDL_Window* target) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(target, &info) || info.subsystem != SDL_SYSWM_X11) return;
+  for (int i = 0; i < 100; ++i) {
+    if (RootWindowProperty(info.info.x11.display, "_NET_ACTIVE_WINDOW") == info.info.x11.window) {
+      return;
+    }
+    SDL_Delay(10);
+  }
 }
 
 // On X11 a window manager stacks a box of its own in the normal layer, so a
@@ -162,6 +188,7 @@ SDL_Window* CreateBoxOwner() {
   // of another program below the focused one (mutter does) raises and
   // focuses this one, and with it the box.
   SDL_RaiseWindow(owner);
+  WaitUntilActive(owner);
   return owner;
 }
 
