@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 
@@ -111,6 +112,15 @@ Window RootWindowProperty(Display* display, const char* name) {
   }
   if (value) XFree(value);
   return found;
+}
+
+// Whether the environment names a display of any kind, X11 or Wayland.
+bool DisplayNamed() {
+  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "WAYLAND_SOCKET"}) {
+    const char* value = std::getenv(variable);
+    if (value && *value) return true;
+  }
+  return false;
 }
 
 // Whether an EWMH window manager runs on the X display named by DISPLAY.
@@ -335,8 +345,12 @@ void PlatformShowMessage(const char* caption, const char* text) {
     boxParent = getpid();
     pthread_atfork(nullptr, nullptr, TieChildToParent);
   }
+  // With no display named there is nowhere to show a box, and the message is
+  // on stderr already. SDL would still try zenity, which takes a quarter of a
+  // second to find that out.
+  if (!DisplayNamed()) return;
   SDL_Window* owner = CreateBoxOwner();
-  // Fails quickly (and harmlessly) where there is no display to show it on.
+  // Fails quickly (and harmlessly) where the display cannot be reached.
   SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, shownCaption, text ? text : "", owner);
   if (owner) SDL_DestroyWindow(owner);
 }

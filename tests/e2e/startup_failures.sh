@@ -62,5 +62,19 @@ expect_failure "image claiming 65535 x 65535" "images/stars.png" "image too larg
 expect_failure "image of 9000 x 9000 pixels" "images/mandelbrot.png" "image too large: 9000 x 9000" \
   "python3 -c '$big_png' 9000 > images/mandelbrot.png"
 
+# With no display named, a refusal is on stderr alone: no box program is
+# started to find that out (SDL would run zenity, a quarter of a second).
+rm -rf "$work/content"; cp -r "$source/content" "$work/content"; rm "$work/content/images/f2.png"
+mkdir "$work/bin"
+printf '#!/bin/sh\ntouch "%s/zenity-ran"\nexit 1\n' "$work" >"$work/bin/zenity"
+chmod +x "$work/bin/zenity"
+(cd "$work/content" && exec env -u DISPLAY -u WAYLAND_DISPLAY -u WAYLAND_SOCKET \
+  PATH="$work/bin:$PATH" SDL_VIDEODRIVER=offscreen "$build/nitrate" 2>"$work/stderr") &
+wait_exit $! 10; rc=$?
+check "no display: exit code -1 (got $rc)" test "$rc" -eq 255
+check "no display: stderr says 'images/f2.png: File error.'" \
+  grep -qF "images/f2.png: File error." "$work/stderr"
+check "no display: no box program was started" test ! -e "$work/zenity-ran"
+
 echo "$failures failed"
 [ "$failures" -eq 0 ]
