@@ -27,6 +27,12 @@ bool quitPosted = false;
 int quitCode = 0;
 bool escapeLatched = false;
 
+// The environment variable's value, or null where it is unset or empty.
+const char* EnvironmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  return value && *value ? value : nullptr;
+}
+
 bool VideoDriverIsHeadless(const char* driver) {
   return driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
 }
@@ -117,16 +123,15 @@ Window RootWindowProperty(Display* display, const char* name) {
 // Whether the environment names a display of any kind, X11 or Wayland.
 bool DisplayNamed() {
   for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "WAYLAND_SOCKET"}) {
-    const char* value = std::getenv(variable);
-    if (value && *value) return true;
+    if (EnvironmentValue(variable)) return true;
   }
   return false;
 }
 
 // Whether an EWMH window manager runs on the X display named by DISPLAY.
 bool WindowManagerRuns() {
-  const char* name = std::getenv("DISPLAY");
-  if (!(name && *name)) return false;
+  const char* name = EnvironmentValue("DISPLAY");
+  if (!name) return false;
   Display* display = XOpenDisplay(name);
   if (!display) return false;
   const bool found = RootWindowProperty(display, "_NET_SUPPORTING_WM_CHECK") != 0;
@@ -166,8 +171,8 @@ SDL_Window* CreateBoxOwner() {
   // owner the keyboard focus that the box needs: no owner then.
   if (!WindowManagerRuns()) return nullptr;
   if (!driver) {
-    const char* requested = std::getenv("SDL_VIDEODRIVER");
-    if (requested && *requested && std::strcmp(requested, "x11") != 0) return nullptr;
+    const char* requested = EnvironmentValue("SDL_VIDEODRIVER");
+    if (requested && std::strcmp(requested, "x11") != 0) return nullptr;
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
     // SIGTERM and SIGINT must still end a copy whose box is up, as before
     // video started: SDL's handlers would turn them into a quit event that
@@ -213,10 +218,9 @@ void PostQuit(int exitCode) {
 // SDL tries that driver when asked to, or when there is no X display (which
 // it prefers).
 bool WaylandDriverWouldCrash() {
-  const char* requested = std::getenv("SDL_VIDEODRIVER");
-  const char* display = std::getenv("DISPLAY");
-  const bool tried = (requested && *requested) ? std::strstr(requested, "wayland") != nullptr
-                                               : !(display && *display);
+  const char* requested = EnvironmentValue("SDL_VIDEODRIVER");
+  const bool tried =
+      requested ? std::strstr(requested, "wayland") != nullptr : !EnvironmentValue("DISPLAY");
   return tried && ProbeWaylandSeat() == WaylandSeat::kMissing;
 }
 
@@ -244,8 +248,7 @@ bool PlatformInitVideo() {
     return false;
   }
   const char* driver = SDL_GetCurrentVideoDriver();
-  const char* requested = std::getenv("SDL_VIDEODRIVER");
-  if (VideoDriverIsHeadless(driver) && !(requested && *requested)) {
+  if (VideoDriverIsHeadless(driver) && !EnvironmentValue("SDL_VIDEODRIVER")) {
     std::fprintf(stderr, "video: no display (SDL fell back to '%s')\n", driver);
     return false;
   }
